@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds all three targets and runs every test: natively, then the Windows tests under Wine.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/deps.sh
+
+for preset in native win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+ctest --preset native
+
+# A fresh Wine prefix and display of this run's own, ended however the run ends.
+state=build/win64/wine
+scripts/wine-session reset "$state"
+trap 'scripts/wine-session stop "$state"' EXIT
+scripts/wine-session start "$state"
+ctest --preset win64
