@@ -1,0 +1,72 @@
+#include "app/abbox.h"
+
+#include <string>
+
+#include "app/open_with_shift.h"
+#include "app/shop.h"
+#include "app/shop_look.h"
+#include "assets/resource_ids.h"
+#include "platform/application.h"
+#include "platform/controls.h"
+
+namespace deskfind {
+
+TAboutBox* AboutBox = nullptr;
+
+namespace {
+
+FormLayout AboutLayout() {
+  FormLayout layout;
+  layout.caption = "About";
+  layout.centred = true;
+  layout.clientSize = true;
+  layout.width = 311, layout.height = 313;
+  layout.border = Border::kDialog;
+  layout.font = look::kWindowFont;
+  return layout;
+}
+
+// Controls on the panel are placed relative to its top-left corner.
+constexpr int kPanelLeft = 8, kPanelTop = 8;
+
+}  // namespace
+
+TAboutBox::TAboutBox(Application& application) : Form(application, AboutLayout()) {
+  okButton_ = &Add<PushButton>("OKButton", 111, 276, 75, 25, "OK", true);
+  okButton_->OnClick = [this](Component&) { SetModalResult(IDOK); };
+  Add<Panel>("Panel1", kPanelLeft, kPanelTop, 289, 257);
+
+  const auto onPanel = [](int left, int top) {
+    return std::pair{kPanelLeft + left, kPanelTop + top};
+  };
+  auto [versionLeft, versionTop] = onPanel(144, 80);
+  Add<Label>("Version", versionLeft, versionTop, "Version 1.0");
+  auto [creditLeft, creditTop] = onPanel(112, 160);
+  Add<Label>("Label5", creditLeft, creditTop, kMakerCredit);
+  auto [makerLeft, makerTop] = onPanel(144, 104);
+  Add<Label>("Label1", makerLeft, makerTop, kMakerCompany);
+  auto [logoLeft, logoTop] = onPanel(8, 8);
+  Add<Picture>("Image1", logoLeft, logoTop, 121, 121, IDB_LOGO, 120);
+
+  auto [linkLeft, linkTop] = onPanel(144, 120);
+  FontSpec linkFont = look::kWindowFont;
+  linkFont.underline = true;
+  auto& siteLink = Add<Label>("Label3", linkLeft, linkTop, SiteRoot, linkFont, look::kLinkBlue);
+  siteLink.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  siteLink.SetTooltip(kShopHost);
+  siteLink.OnClick = [this](Component& sender) { Label3Click(sender); };
+
+  auto [shopLeft, shopTop] = onPanel(112, 184);
+  Add<Label>("Label2", shopLeft, shopTop, kShopLine);
+  auto [noticeLeft, noticeTop] = onPanel(16, 208);
+  Add<Label>(
+      "Label4", noticeLeft, noticeTop,
+      "Для свободного распространения.\r\nПо всем вопросам звоните " + std::string(kShopPhone));
+  SetFocus(okButton_->Handle());
+}
+
+void TAboutBox::Label3Click(Component&) { OpenWithShiftHeld(Handle(), SiteRoot); }
+
+Component* TAboutBox::DefaultButton() { return okButton_; }
+
+}  // namespace deskfind

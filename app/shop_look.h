@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/font_cache.h"
+
+// Fonts and colours the windows share.
+namespace deskfind::look {
+
+inline const FontSpec kWindowFont{L"MS Sans Serif", 11, false, false};
+inline const FontSpec kHeadingFont{L"Times New Roman", 16, true, false};
+inline const FontSpec kSiteLinkFont{L"Times New Roman", 16, true, true};
+inline constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
+inline constexpr COLORREF kVisitedPurple = RGB(128, 0, 128);
+
+}  // namespace deskfind::look

@@ -1,0 +1,201 @@
+#include "platform/application.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "platform/confirm_dialog.h"
+#include "platform/form.h"
+#include "platform/services.h"
+#include "platform/utf16.h"
+
+namespace deskfind {
+namespace {
+
+constexpr wchar_t kApplicationClass[] = L"DeskfindApplication";
+Application* current = nullptr;
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+HICON LoadProgramIcon(HINSTANCE instance, int resource, int metricX, int metricY) {
+  if (resource == 0) return nullptr;
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_ICON,
+                                       GetSystemMetrics(metricX), GetSystemMetrics(metricY), 0));
+}
+
+// Every enabled, visible top-level window of this thread but one.
+std::vector<HWND> EnabledWindowsOfThread(HWND except) {
+  std::vector<HWND> windows;
+  struct Search {
+    HWND except;
+    std::vector<HWND>* found;
+  } search{except, &windows};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* state = reinterpret_cast<Search*>(data);
+        if (window != state->except && IsWindowVisible(window) && IsWindowEnabled(window)) {
+          state->found->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return windows;
+}
+
+// Disables windows for a scope and enables them again however the scope ends.
+class DisabledWindows {
+ public:
+  explicit DisabledWindows(std::vector<HWND> windows) : windows_(std::move(windows)) {
+    for (HWND window : windows_) EnableWindow(window, FALSE);
+  }
+  DisabledWindows(const DisabledWindows&) = delete;
+  DisabledWindows& operator=(const DisabledWindows&) = delete;
+  ~DisabledWindows() {
+    for (HWND window : windows_) {
+      if (IsWindow(window)) EnableWindow(window, TRUE);
+    }
+  }
+
+ private:
+  std::vector<HWND> windows_;
+};
+
+bool IsFormWindow(HWND window) {
+  wchar_t name[32];
+  return GetClassNameW(window, name, 32) && lstrcmpW(name, L"DeskfindForm") == 0;
+}
+
+void Dispatch(MSG& message) {
+  // Tab, Enter and Escape work in every form as they do in a dialog.
+  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (root && IsFormWindow(root) && IsDialogMessageW(root, &message)) return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+}  // namespace
+
+std::wstring ApplicationTitle(std::wstring_view programPath) {
+  const auto slash = programPath.find_last_of(L"\\/");
+  std::wstring_view name =
+      slash == std::wstring_view::npos ? programPath : programPath.substr(slash + 1);
+  std::wstring title(name.substr(0, name.find(L'.')));
+  if (title.size() > 1) {
+    CharLowerBuffW(title.data() + 1, static_cast<DWORD>(title.size() - 1));
+  }
+  return title;
+}
+
+Application::Application(HINSTANCE instance, int iconResource)
+    : instance_(instance),
+      title_(ApplicationTitle(ProgramPath())),
+      dpi_(ScreenDpi()),
+      fonts_(dpi_),
+      largeIcon_(LoadProgramIcon(instance, iconResource, SM_CXICON, SM_CYICON)),
+      smallIcon_(LoadProgramIcon(instance, iconResource, SM_CXSMICON, SM_CYSMICON)),
+      measuringDC_(CreateCompatibleDC(nullptr)) {
+  if (current) throw std::logic_error("the program has one application");
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = kApplicationClass;
+  if (!GetClassInfoExW(instance, kApplicationClass, &windowClass)) {
+    windowClass.cbSize = sizeof(windowClass);
+    RegisterClassExW(&windowClass);
+  }
+  // Hidden: it owns the message boxes and carries the title.
+  window_.Reset(CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, title_.c_str(), WS_POPUP, 0, 0,
+                                0, 0, nullptr, nullptr, instance, nullptr));
+  if (!window_ || !measuringDC_) throw std::runtime_error("cannot start the application");
+  current = this;
+}
+
+Application::~Application() {
+  DeleteDC(measuringDC_);
+  current = nullptr;
+}
+
+Application& Application::Current() {
+  if (!current) throw std::logic_error("no application");
+  return *current;
+}
+
+int Application::Run(Form& mainForm) {
+  mainForm_ = &mainForm;
+  mainForm.Show();
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
+  return static_cast<int>(message.wParam);
+}
+
+void Application::Terminate() {
+  if (quitting_) return;
+  quitting_ = true;
+  PostQuitMessage(0);
+}
+
+int Application::ShowModal(Form& form) {
+  form.SetModalResult(0);
+  {
+    DisabledWindows others(EnabledWindowsOfThread(form.Handle()));
+    form.Show();
+    SetForegroundWindow(form.Handle());
+    if (form.OnActivate) {
+      try {
+        form.OnActivate();
+      } catch (const std::exception& error) {
+        ShowError(error);
+      }
+    }
+    RunModalLoop(form);
+  }
+  form.Hide();
+  return form.ModalResult();
+}
+
+void Application::RunModalLoop(Form& form) {
+  MSG message;
+  while (!form.ModalDone() && !quitting_) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      // The program is ending: leave the quit message for the main loop.
+      quitting_ = true;
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    Dispatch(message);
+  }
+  if (!form.ModalDone()) form.SetModalResult(IDCANCEL);
+}
+
+int Application::ShowMessage(std::string_view text, std::string_view caption, UINT flags) {
+  DisabledWindows others(EnabledWindowsOfThread(Handle()));
+  return ::MessageBoxW(Handle(), Utf16(text).c_str(), Utf16(caption).c_str(), flags);
+}
+
+int Application::Confirm(std::string_view text) {
+  ConfirmDialog dialog(*this, text);
+  return ShowModal(dialog);
+}
+
+void Application::ShowError(const std::exception& error) {
+  ShowMessage(error.what(), Utf8(title_), MB_OK | MB_ICONERROR);
+}
+
+void Application::SetWaitCursor(bool waiting) {
+  waitCursor_ = waiting ? LoadCursorW(nullptr, IDC_WAIT) : nullptr;
+  ::SetCursor(waiting ? waitCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+}
+
+}  // namespace deskfind

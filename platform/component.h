@@ -1,0 +1,98 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/font_cache.h"
+#include "platform/win32_handles.h"
+
+namespace deskfind {
+
+class Form;
+
+// Anything a form owns and lists: controls and menu items.
+class Component {
+ public:
+  using Handler = std::function<void(Component& sender)>;
+
+  Component(Form& owner, std::string name);
+  Component(const Component&) = delete;
+  Component& operator=(const Component&) = delete;
+  virtual ~Component();
+
+  const std::string& Name() const { return name_; }
+  Form& Owner() const { return owner_; }
+  virtual bool IsLabel() const { return false; }
+
+  // Called on a click. Copying it to another component keeps it bound to the same window.
+  Handler OnClick;
+  // Runs OnClick, if set; an error that escapes it is shown by the application.
+  void Click();
+
+ private:
+  Form& owner_;
+  std::string name_;
+};
+
+// A component with a window of its own. Positions are in pixels of a 96-DPI screen, relative
+// to the form's content; the form scales them to the screen when it creates the window.
+class Control : public Component {
+ public:
+  HWND Handle() const { return window_.Get(); }
+
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetBounds(int left, int top, int width, int height);
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+
+  std::string Text() const;
+  void SetText(std::string_view text);
+
+  const std::wstring& Tooltip() const { return tooltip_; }
+  void SetTooltip(std::string_view text);
+  bool ShowsTooltip() const { return showsTooltip_; }
+  void SetShowsTooltip(bool shows) { showsTooltip_ = shows; }
+
+  // A shared system cursor for the mouse over this control, or null for the default.
+  HCURSOR Cursor() const { return cursor_; }
+  void SetCursor(HCURSOR cursor) { cursor_ = cursor; }
+
+  const FontSpec& Font() const { return font_; }
+  void SetFont(const FontSpec& font);
+
+  // Text colour for labels; CLR_INVALID means the system window-text colour.
+  COLORREF TextColor() const { return textColor_; }
+  void SetTextColor(COLORREF color);
+
+ protected:
+  Control(Form& owner, std::string name, int left, int top, int width, int height);
+  void CreateWindowFor(const wchar_t* windowClass, DWORD style, DWORD extendedStyle,
+                       std::string_view text);
+  virtual void TextChanged() {}
+  // A size measured in screen pixels, used instead of the scaled design size.
+  void SetPixelSize(int width, int height);
+
+ private:
+  friend class Form;
+  void Forget() { window_.Release(); }
+  void Place();
+  RECT ScreenBounds() const;
+
+  WindowHandle window_;
+  int left_, top_, width_, height_;
+  int pixelWidth_ = -1, pixelHeight_ = -1;
+  bool visible_ = true;
+  std::wstring tooltip_;
+  bool showsTooltip_ = false;
+  HCURSOR cursor_ = nullptr;
+  FontSpec font_;
+  COLORREF textColor_ = CLR_INVALID;
+};
+
+}  // namespace deskfind

@@ -1,0 +1,159 @@
+#include "platform/controls.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "platform/application.h"
+#include "platform/form.h"
+#include "platform/utf16.h"
+
+namespace deskfind {
+namespace {
+
+// The size a text takes in a font, in screen pixels; lines break at CR, LF or both.
+SIZE MeasureText(Form& form, const FontSpec& font, const std::wstring& text) {
+  HDC dc = form.App().MeasuringDC();
+  ScopedSelectObject selected(dc, form.FontFor(font));
+  RECT rect{0, 0, 0, 0};
+  const std::wstring measured = text.empty() ? L" " : text;
+  DrawTextW(dc, measured.c_str(), static_cast<int>(measured.size()), &rect,
+            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | DT_LEFT);
+  return {text.empty() ? 0 : rect.right - rect.left, rect.bottom - rect.top};
+}
+
+BitmapHandle LoadBitmapResource(Form& form, int resource, int size) {
+  if (resource == 0) return BitmapHandle();
+  const int scaled = form.Scale(size);
+  return BitmapHandle(
+      static_cast<HBITMAP>(LoadImageW(form.App().Instance(), MAKEINTRESOURCEW(resource),
+                                      IMAGE_BITMAP, scaled, scaled, LR_CREATEDIBSECTION)));
+}
+
+}  // namespace
+
+Label::Label(Form& owner, std::string name, int left, int top, std::string_view text, bool visible)
+    : Label(owner, std::move(name), left, top, text, owner.DefaultFont()) {
+  SetVisible(visible);
+}
+
+Label::Label(Form& owner, std::string name, int left, int top, std::string_view text,
+             const FontSpec& font, COLORREF color)
+    : Control(owner, std::move(name), left, top, 0, 0) {
+  SetFont(font);
+  SetTextColor(color);
+  const SIZE size = MeasureText(owner, font, Utf16(text));
+  SetPixelSize(size.cx, size.cy);
+  CreateWindowFor(L"STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, text);
+}
+
+void Label::TextChanged() {
+  if (!Handle()) return;
+  const SIZE size = MeasureText(Owner(), Font(), Utf16(Text()));
+  SetPixelSize(size.cx, size.cy);
+}
+
+PushButton::PushButton(Form& owner, std::string name, int left, int top, int width, int height,
+                       std::string_view caption, bool isDefault)
+    : Control(owner, std::move(name), left, top, width, height) {
+  CreateWindowFor(L"BUTTON", WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
+                  caption);
+}
+
+PictureButton::PictureButton(Form& owner, std::string name, int left, int top, int width,
+                             int height, int bitmapResource, int bitmapSize)
+    : Control(owner, std::move(name), left, top, width, height),
+      bitmap_(LoadBitmapResource(owner, bitmapResource, bitmapSize)) {
+  CreateWindowFor(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, "");
+  SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
+}
+
+Picture::Picture(Form& owner, std::string name, int left, int top, int width, int height,
+                 int bitmapResource, int bitmapSize)
+    : Control(owner, std::move(name), left, top, width, height),
+      bitmap_(LoadBitmapResource(owner, bitmapResource, bitmapSize)) {
+  CreateWindowFor(L"STATIC", SS_BITMAP, 0, "");
+  SendMessageW(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
+  // A bitmap static shrinks to its picture; the box keeps its own size.
+  SetBounds(left, top, width, height);
+}
+
+DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int width, int height,
+                           const std::vector<std::string>& items, int visibleRows)
+    : Control(owner, std::move(name), left, top, width, height) {
+  CreateWindowFor(L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
+  for (const std::string& item : items) {
+    SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16(item).c_str()));
+  }
+  SendMessageW(Handle(), CB_SETMINVISIBLE, static_cast<WPARAM>(visibleRows), 0);
+  // A combo box's window height includes its dropped-down list.
+  const auto itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
+  SetPixelSize(owner.Scale(width), owner.Scale(height) + visibleRows * itemHeight + 2);
+  SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+int DropDownList::ItemIndex() const {
+  return static_cast<int>(SendMessageW(Handle(), CB_GETCURSEL, 0, 0));
+}
+
+void DropDownList::SetItemIndex(int index) {
+  SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int DropDownList::ItemCount() const {
+  return static_cast<int>(SendMessageW(Handle(), CB_GETCOUNT, 0, 0));
+}
+
+std::string DropDownList::ItemText(int index) const {
+  const auto length = SendMessageW(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR) throw std::out_of_range("no such item in the list");
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index),
+               reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  return Utf8(text);
+}
+
+Memo::Memo(Form& owner, std::string name, int left, int top, int width, int height,
+           std::string_view text, bool visible)
+    : Control(owner, std::move(name), left, top, width, height) {
+  SetVisible(visible);
+  CreateWindowFor(L"EDIT", WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                  WS_EX_CLIENTEDGE, text);
+}
+
+std::string Memo::FirstLine() const {
+  const std::string text = Text();
+  return text.substr(0, text.find_first_of("\r\n"));
+}
+
+Panel::Panel(Form& owner, std::string name, int left, int top, int width, int height)
+    : Component(owner, std::move(name)), left_(left), top_(top), width_(width), height_(height) {}
+
+MenuBar::MenuBar(Form& owner, std::string name)
+    : Component(owner, std::move(name)), menu_(CreateMenu()) {
+  if (!menu_) throw std::runtime_error("cannot create a menu");
+  SetMenu(owner.Handle(), menu_);
+}
+
+MenuBar::~MenuBar() {
+  if (IsWindow(Owner().Handle()) && GetMenu(Owner().Handle()) == menu_) {
+    SetMenu(Owner().Handle(), nullptr);
+  }
+  DestroyMenu(menu_);
+}
+
+MenuItem::MenuItem(Form& owner, std::string name, MenuBar& bar, std::string_view text)
+    : Component(owner, std::move(name)), subMenu_(CreatePopupMenu()) {
+  AppendMenuW(bar.Handle(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(subMenu_),
+              Utf16(text).c_str());
+  DrawMenuBar(owner.Handle());
+}
+
+MenuItem::MenuItem(Form& owner, std::string name, MenuItem& heading, std::string_view text,
+                   unsigned short commandId)
+    : Component(owner, std::move(name)), commandId_(commandId) {
+  AppendMenuW(heading.SubMenu(), MF_STRING, commandId, Utf16(text).c_str());
+}
+
+}  // namespace deskfind

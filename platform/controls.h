@@ -1,0 +1,107 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/component.h"
+
+namespace deskfind {
+
+// A text label that sizes itself to its text, like every label of the program.
+class Label : public Control {
+ public:
+  Label(Form& owner, std::string name, int left, int top, std::string_view text,
+        bool visible = true);
+  Label(Form& owner, std::string name, int left, int top, std::string_view text,
+        const FontSpec& font, COLORREF color = CLR_INVALID);
+  bool IsLabel() const override { return true; }
+
+ protected:
+  void TextChanged() override;
+};
+
+class PushButton : public Control {
+ public:
+  PushButton(Form& owner, std::string name, int left, int top, int width, int height,
+             std::string_view caption, bool isDefault = false);
+};
+
+// A button that shows a bitmap resource in its middle.
+class PictureButton : public Control {
+ public:
+  PictureButton(Form& owner, std::string name, int left, int top, int width, int height,
+                int bitmapResource, int bitmapSize);
+
+ private:
+  BitmapHandle bitmap_;
+};
+
+// A bitmap resource drawn at its own size in the top-left corner of the box.
+class Picture : public Control {
+ public:
+  Picture(Form& owner, std::string name, int left, int top, int width, int height,
+          int bitmapResource, int bitmapSize);
+
+ private:
+  BitmapHandle bitmap_;
+};
+
+// A drop-down list that accepts only its own items; it may have no item chosen.
+class DropDownList : public Control {
+ public:
+  DropDownList(Form& owner, std::string name, int left, int top, int width, int height,
+               const std::vector<std::string>& items, int visibleRows);
+  int ItemIndex() const;  // -1 when nothing is chosen
+  void SetItemIndex(int index);
+  std::string ItemText(int index) const;
+  int ItemCount() const;
+};
+
+// A multi-line text box; the program keeps its one hidden.
+class Memo : public Control {
+ public:
+  Memo(Form& owner, std::string name, int left, int top, int width, int height,
+       std::string_view text, bool visible);
+  // The text before the first carriage return, line feed or both.
+  std::string FirstLine() const;
+};
+
+// A raised, bevelled area that groups controls; the form draws it.
+class Panel : public Component {
+ public:
+  Panel(Form& owner, std::string name, int left, int top, int width, int height);
+  RECT Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+
+ private:
+  int left_, top_, width_, height_;
+};
+
+class MenuBar : public Component {
+ public:
+  MenuBar(Form& owner, std::string name);
+  ~MenuBar() override;
+  HMENU Handle() const { return menu_; }
+
+ private:
+  HMENU menu_;  // destroyed with the form's window once attached
+};
+
+// A menu heading (with items under it) or a command item. Commands run OnClick.
+class MenuItem : public Component {
+ public:
+  // A heading on the menu bar.
+  MenuItem(Form& owner, std::string name, MenuBar& bar, std::string_view text);
+  // A command under a heading.
+  MenuItem(Form& owner, std::string name, MenuItem& heading, std::string_view text,
+           unsigned short commandId);
+  unsigned short CommandId() const { return commandId_; }
+  HMENU SubMenu() const { return subMenu_; }
+
+ private:
+  HMENU subMenu_ = nullptr;
+  unsigned short commandId_ = 0;
+};
+
+}  // namespace deskfind

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "platform/win32_handles.h"
+
+namespace deskfind {
+
+// A font as the windows ask for it: face, character height in pixels at 96 DPI, style.
+struct FontSpec {
+  std::wstring face = L"MS Sans Serif";
+  int height = 11;
+  bool bold = false;
+  bool underline = false;
+
+  bool operator<(const FontSpec& other) const {
+    return std::tie(face, height, bold, underline) <
+           std::tie(other.face, other.height, other.bold, other.underline);
+  }
+};
+
+// One font object per distinct font, made on first use and shared by every control.
+class FontCache {
+ public:
+  explicit FontCache(int dpi) : dpi_(dpi) {}
+  FontCache(const FontCache&) = delete;
+  FontCache& operator=(const FontCache&) = delete;
+
+  HFONT Get(const FontSpec& spec);
+  int Size() const { return static_cast<int>(fonts_.size()); }
+
+ private:
+  int dpi_;
+  std::map<FontSpec, FontHandle> fonts_;
+};
+
+}  // namespace deskfind

@@ -1,0 +1,396 @@
+#include "platform/form.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/application.h"
+#include "platform/controls.h"
+#include "platform/utf16.h"
+
+namespace deskfind {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"DeskfindForm";
+
+void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  if (GetClassInfoExW(instance, kFormClass, &windowClass)) return;
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kFormClass;
+  if (!RegisterClassExW(&windowClass)) throw std::runtime_error("cannot register the form class");
+}
+
+bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST; }
+
+}  // namespace
+
+Form::Form(Application& application, const FormLayout& layout)
+    : application_(application), font_(layout.font) {
+  RegisterFormClass(application.Instance(), &Form::WindowProc);
+  const bool dialog = layout.border == Border::kDialog;
+  const DWORD style = dialog ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN)
+                             : (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
+  const DWORD extendedStyle = dialog ? WS_EX_DLGMODALFRAME : 0;
+
+  RECT frame{0, 0, Scale(layout.width), Scale(layout.height)};
+  if (layout.clientSize) AdjustWindowRectEx(&frame, style, FALSE, extendedStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  int left = Scale(layout.left);
+  int top = Scale(layout.top);
+  if (layout.centred) {
+    left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  }
+  // Windows other than the main one stay above it.
+  HWND owner = application.MainForm() ? application.MainForm()->Handle() : nullptr;
+  HWND created =
+      CreateWindowExW(extendedStyle, kFormClass, Utf16(layout.caption).c_str(), style, left, top,
+                      width, height, owner, nullptr, application.Instance(), this);
+  if (!created) throw std::runtime_error("cannot create a window");
+  if (layout.programIcon) {
+    SendMessageW(created, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(application.ProgramIcon(true)));
+    SendMessageW(created, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(application.ProgramIcon(false)));
+  }
+  CreateTooltip();
+}
+
+Form::~Form() {
+  // Components first, newest first, so no control outlives its window or its font.
+  hovered_ = nullptr;
+  while (!components_.empty()) components_.pop_back();
+  tooltip_.Reset();
+  window_.Reset();
+}
+
+LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* form = static_cast<Form*>(create->lpCreateParams);
+    form->window_.Reset(window);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->window_.Release();
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  // Nothing may unwind through the system's code.
+  try {
+    return form->HandleMessage(message, wParam, lParam);
+  } catch (const std::exception& error) {
+    form->App().ShowError(error);
+    return 0;
+  }
+}
+
+LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = Handle();
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(wParam, lParam);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      auto dc = reinterpret_cast<HDC>(wParam);
+      const Control* control = ControlOf(reinterpret_cast<HWND>(lParam));
+      const COLORREF color = control && control->TextColor() != CLR_INVALID
+                                 ? control->TextColor()
+                                 : GetSysColor(COLOR_WINDOWTEXT);
+      ::SetTextColor(dc, color);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR:
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam))) {
+        return TRUE;
+      }
+      break;
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->hwndFrom == tooltip_.Get() && header->code == TTN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        info->lpszText = hoveredTip_.data();
+        return 0;
+      }
+      break;
+    }
+    case WM_CLOSE:
+      CloseRequested();
+      return 0;
+    case WM_PAINT:
+      if (!panels_.empty()) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        PaintPanels(dc);
+        EndPaint(window, &paint);
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      UpdateScrollRange();
+      break;
+    case WM_VSCROLL:
+      OnVerticalScroll(LOWORD(wParam));
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (scrollable_) {
+        const int lines = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        ScrollTo(scrollOffset_ - lines * 3 * Scale(16));
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Form::OnCommand(WPARAM wParam, LPARAM lParam) {
+  const WORD id = LOWORD(wParam);
+  const WORD code = HIWORD(wParam);
+  if (lParam) {
+    Control* control = ControlOf(reinterpret_cast<HWND>(lParam));
+    // Buttons and labels share the notification code 0 (BN_CLICKED, STN_CLICKED).
+    if (control && code == BN_CLICKED) control->Click();
+    return;
+  }
+  if (id == IDOK) {  // Enter, from the dialog-key handling
+    if (Component* button = DefaultButton()) button->Click();
+    return;
+  }
+  if (id == IDCANCEL) {  // Escape
+    EscapePressed();
+    return;
+  }
+  for (const auto& component : components_) {
+    auto* item = dynamic_cast<MenuItem*>(component.get());
+    if (item && item->CommandId() == id) {
+      item->Click();
+      return;
+    }
+  }
+}
+
+bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
+  const Control* control = target == Handle() ? nullptr : ControlOf(target);
+  if (IsMouseMessage(mouseMessage) && tooltip_) {
+    // One tooltip serves every control: it shows the text of the one under the mouse.
+    if (control != hovered_) {
+      hovered_ = control;
+      hoveredTip_ = control ? control->Tooltip() : std::wstring();
+      SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);
+    }
+    if (control && control->ShowsTooltip() && !control->Tooltip().empty()) {
+      MSG relayed{};
+      relayed.hwnd = Handle();
+      relayed.message = mouseMessage;
+      GetCursorPos(&relayed.pt);
+      POINT client = relayed.pt;
+      ScreenToClient(Handle(), &client);
+      relayed.lParam = MAKELPARAM(client.x, client.y);
+      relayed.time = static_cast<DWORD>(GetMessageTime());
+      SendMessageW(tooltip_.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    }
+  }
+  if (hitTest != HTCLIENT) return false;
+  if (HCURSOR wait = application_.WaitCursor(); wait && FollowsWaitCursor()) {
+    ::SetCursor(wait);
+    return true;
+  }
+  if (control && control->Cursor()) {
+    ::SetCursor(control->Cursor());
+    return true;
+  }
+  return false;
+}
+
+void Form::CreateTooltip() {
+  tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                                 application_.Instance(), nullptr));
+  if (!tooltip_) return;  // tooltips are a nicety; the window works without them
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = Handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(Handle());
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, Scale(400));
+}
+
+void Form::PaintPanels(HDC dc) {
+  for (const Panel* panel : panels_) {
+    RECT bounds = panel->Bounds();
+    bounds = {Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)};
+    DrawEdge(dc, &bounds, BDR_SUNKENOUTER, BF_RECT);
+    InflateRect(&bounds, -1, -1);
+    DrawEdge(dc, &bounds, BDR_RAISEDINNER, BF_RECT);
+  }
+}
+
+void Form::Adopt(std::unique_ptr<Component> component) {
+  for (const auto& existing : components_) {
+    if (!component->Name().empty() && existing->Name() == component->Name()) {
+      throw std::logic_error("a component named " + component->Name() + " exists already");
+    }
+  }
+  if (auto* panel = dynamic_cast<const Panel*>(component.get())) panels_.push_back(panel);
+  components_.push_back(std::move(component));
+}
+
+Component& Form::ComponentAt(int index) const {
+  return *components_.at(static_cast<std::size_t>(index));
+}
+
+void Form::DestroyComponent(int index) {
+  const auto position = components_.begin() + index;
+  if (index < 0 || index >= ComponentCount()) throw std::out_of_range("no such component");
+  if (position->get() == hovered_) {
+    hovered_ = nullptr;
+    if (tooltip_) SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);
+  }
+  panels_.erase(std::remove(panels_.begin(), panels_.end(), position->get()), panels_.end());
+  components_.erase(position);
+  UpdateScrollRange();
+}
+
+Component* Form::FindComponent(std::string_view name) const {
+  for (const auto& component : components_) {
+    if (component->Name() == name) return component.get();
+  }
+  return nullptr;
+}
+
+Control* Form::ControlOf(HWND child) const {
+  if (!child || GetParent(child) != Handle()) return nullptr;
+  return reinterpret_cast<Control*>(GetWindowLongPtrW(child, GWLP_USERDATA));
+}
+
+int Form::Scale(int length) const { return MulDiv(length, application_.Dpi(), 96); }
+
+HFONT Form::FontFor(const FontSpec& spec) const { return application_.Fonts().Get(spec); }
+
+void Form::Show() {
+  ShowWindow(Handle(), SW_SHOW);
+  UpdateWindow(Handle());
+}
+
+void Form::Hide() { ShowWindow(Handle(), SW_HIDE); }
+
+void Form::CloseRequested() {
+  if (application_.MainForm() == this) {
+    application_.Terminate();
+  } else {
+    SetModalResult(IDCANCEL);
+  }
+}
+
+void Form::UpdateScrollRange() {
+  if (!scrollable_ || batchDepth_ > 0 || !Handle()) return;
+  int contentBottom = 0;
+  for (const auto& component : components_) {
+    const auto* control = dynamic_cast<const Control*>(component.get());
+    if (!control || !control->Handle() || !control->Visible()) continue;
+    RECT bounds;
+    GetWindowRect(control->Handle(), &bounds);
+    MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
+    // Combo boxes report their dropped-down height; only what shows counts.
+    const int bottom = dynamic_cast<const DropDownList*>(control)
+                           ? bounds.top + Scale(control->Height())
+                           : bounds.bottom;
+    contentBottom = std::max(contentBottom, bottom + scrollOffset_);
+  }
+  RECT client;
+  GetClientRect(Handle(), &client);
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_RANGE | SIF_PAGE;
+  info.nMin = 0;
+  info.nMax = contentBottom + Scale(8);
+  info.nPage = static_cast<UINT>(client.bottom);
+  SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+  // When the content shrinks, it must not stay scrolled past its end.
+  const int maxOffset = std::max(0, info.nMax - static_cast<int>(client.bottom) + 1);
+  if (scrollOffset_ > maxOffset) ScrollTo(maxOffset);
+}
+
+void Form::ScrollTo(int offset) {
+  if (!scrollable_) return;
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_RANGE | SIF_PAGE;
+  GetScrollInfo(Handle(), SB_VERT, &info);
+  const int maxOffset = std::max(0, info.nMax - static_cast<int>(info.nPage) + 1);
+  offset = std::clamp(offset, 0, maxOffset);
+  if (offset == scrollOffset_) return;
+  const int delta = scrollOffset_ - offset;
+  scrollOffset_ = offset;
+  SetScrollPos(Handle(), SB_VERT, offset, TRUE);
+  ScrollWindowEx(Handle(), 0, delta, nullptr, nullptr, nullptr, nullptr,
+                 SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+  UpdateWindow(Handle());
+}
+
+void Form::OnVerticalScroll(int request) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_ALL;
+  GetScrollInfo(Handle(), SB_VERT, &info);
+  const int line = Scale(16);
+  const int page = static_cast<int>(info.nPage);
+  switch (request) {
+    case SB_LINEUP:
+      ScrollTo(scrollOffset_ - line);
+      break;
+    case SB_LINEDOWN:
+      ScrollTo(scrollOffset_ + line);
+      break;
+    case SB_PAGEUP:
+      ScrollTo(scrollOffset_ - page);
+      break;
+    case SB_PAGEDOWN:
+      ScrollTo(scrollOffset_ + page);
+      break;
+    case SB_TOP:
+      ScrollTo(0);
+      break;
+    case SB_BOTTOM:
+      ScrollTo(info.nMax);
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      ScrollTo(info.nTrackPos);
+      break;
+    default:
+      break;
+  }
+}
+
+Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {
+  if (form_.batchDepth_++ == 0) SendMessageW(form_.Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+Form::BatchUpdate::~BatchUpdate() {
+  if (--form_.batchDepth_ > 0) return;
+  SendMessageW(form_.Handle(), WM_SETREDRAW, TRUE, 0);
+  form_.UpdateScrollRange();
+  RedrawWindow(form_.Handle(), nullptr, nullptr,
+               RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+}  // namespace deskfind

@@ -1,0 +1,139 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/component.h"
+#include "platform/font_cache.h"
+#include "platform/win32_handles.h"
+
+namespace deskfind {
+
+class Application;
+class Panel;
+
+enum class Border { kSizeable, kDialog };
+
+// How a form looks when it is created. Sizes and positions are at 96 DPI.
+struct FormLayout {
+  std::string caption;
+  int left = 0, top = 0;  // screen position, unless centred
+  bool centred = false;
+  int width = 0, height = 0;  // outer size, or client size when clientSize is set
+  bool clientSize = false;
+  Border border = Border::kSizeable;
+  FontSpec font;
+  bool programIcon = true;
+};
+
+// A top-level window that owns its components in creation order.
+class Form {
+ public:
+  Form(Application& application, const FormLayout& layout);
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+  virtual ~Form();
+
+  HWND Handle() const { return window_.Get(); }
+  Application& App() const { return application_; }
+
+  // Creates a component owned by this form; its name must be new to the form.
+  template <typename T, typename... Args>
+  T& Add(Args&&... args) {
+    auto component = std::make_unique<T>(*this, std::forward<Args>(args)...);
+    T& result = *component;
+    Adopt(std::move(component));
+    return result;
+  }
+  int ComponentCount() const { return static_cast<int>(components_.size()); }
+  Component& ComponentAt(int index) const;
+  // Destroys the component at index; later components move down by one.
+  void DestroyComponent(int index);
+  Component* FindComponent(std::string_view name) const;
+
+  // Runs once as each modal showing begins.
+  std::function<void()> OnActivate;
+
+  // Screen pixels for a length at 96 DPI.
+  int Scale(int length) const;
+  HFONT FontFor(const FontSpec& spec) const;
+  const FontSpec& DefaultFont() const { return font_; }
+
+  void Show();
+  void Hide();
+  void Close() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+
+  // Modal state, driven by Application::ShowModal.
+  bool ModalDone() const { return modalResult_ != 0; }
+  int ModalResult() const { return modalResult_; }
+  void SetModalResult(int result) { modalResult_ = result; }
+
+  // Called when the user or the program asks the window to close.
+  virtual void CloseRequested();
+
+  // The content's vertical scroll position in screen pixels.
+  int ScrollOffset() const { return scrollOffset_; }
+  // Shows a vertical scroll bar when the content reaches below the visible area.
+  void EnableVerticalScrolling() { scrollable_ = true; }
+  void UpdateScrollRange();
+  void ScrollTo(int offset);
+
+  // Content layout may change many controls at once; repaint once afterwards.
+  class BatchUpdate {
+   public:
+    explicit BatchUpdate(Form& form);
+    BatchUpdate(const BatchUpdate&) = delete;
+    BatchUpdate& operator=(const BatchUpdate&) = delete;
+    ~BatchUpdate();
+
+   private:
+    Form& form_;
+  };
+
+  // The control whose tooltip is shown now (for tests of the tooltip text).
+  const Control* HoveredControl() const { return hovered_; }
+  HWND TooltipWindow() const { return tooltip_.Get(); }
+
+ protected:
+  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // The button that Enter presses, or null.
+  virtual Component* DefaultButton() { return nullptr; }
+  // What Escape does; nothing by default.
+  virtual void EscapePressed() {}
+  // Whether the application's hourglass shows over this window.
+  virtual bool FollowsWaitCursor() const { return true; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void Adopt(std::unique_ptr<Component> component);
+  Control* ControlOf(HWND child) const;
+  void OnCommand(WPARAM wParam, LPARAM lParam);
+  bool OnSetCursor(HWND target, int hitTest, UINT mouseMessage);
+  void CreateTooltip();
+  void PaintPanels(HDC dc);
+  void OnVerticalScroll(int request);
+
+  Application& application_;
+  FontSpec font_;
+  WindowHandle window_;
+  WindowHandle tooltip_;
+  std::vector<std::unique_ptr<Component>> components_;
+  std::vector<const Panel*> panels_;
+  int nextControlId_ = 1000;
+  int modalResult_ = 0;
+  const Control* hovered_ = nullptr;
+  std::wstring hoveredTip_;
+  bool scrollable_ = false;
+  int scrollOffset_ = 0;
+  int batchDepth_ = 0;
+
+  friend class Control;
+  int NextControlId() { return nextControlId_++; }
+};
+
+}  // namespace deskfind

@@ -1,0 +1,64 @@
+#include "platform/services.h"
+
+#include <shellapi.h>
+
+#include "platform/utf16.h"
+#include "platform/win32_handles.h"
+
+namespace deskfind {
+
+INT_PTR ShellOpen(HWND owner, std::string_view verb, std::string_view target) {
+  const std::wstring wideVerb = Utf16(verb);
+  const std::wstring wideTarget = Utf16(target);
+  HINSTANCE result = ShellExecuteW(owner, verb.empty() ? nullptr : wideVerb.c_str(),
+                                   wideTarget.c_str(), nullptr, nullptr, SW_SHOW);
+  return reinterpret_cast<INT_PTR>(result);
+}
+
+void PressShift() { keybd_event(VK_SHIFT, 0, 0, 0); }
+
+void ReleaseShift() { keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0); }
+
+bool WriteUserRegistryString(std::string_view keyPath, std::string_view valueName,
+                             std::string_view value) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Utf16(keyPath).c_str(), 0, KEY_SET_VALUE, &opened) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegistryKey key(opened);
+  const std::wstring data = Utf16(value);
+  const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+  return RegSetValueExW(key.Get(), Utf16(valueName).c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(data.c_str()), bytes) == ERROR_SUCCESS;
+}
+
+std::string UserDecimalSeparator() {
+  wchar_t separator[8] = {};
+  if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8)) return ".";
+  return Utf8(separator);
+}
+
+std::wstring ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring ProgramFolder() {
+  const std::wstring path = ProgramPath();
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring ProgramFileName() {
+  const std::wstring path = ProgramPath();
+  return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+}  // namespace deskfind
