@@ -29,23 +29,24 @@ HICON LoadProgramIcon(HINSTANCE instance, int resource, int metricX, int metricY
                                        GetSystemMetrics(metricX), GetSystemMetrics(metricY), 0));
 }
 
+struct WindowSearch {
+  HWND except;
+  std::vector<HWND>* found;
+};
+
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (window != search->except && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    search->found->push_back(window);
+  }
+  return TRUE;
+}
+
 // Every enabled, visible top-level window of this thread but one.
 std::vector<HWND> EnabledWindowsOfThread(HWND except) {
   std::vector<HWND> windows;
-  struct Search {
-    HWND except;
-    std::vector<HWND>* found;
-  } search{except, &windows};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* state = reinterpret_cast<Search*>(data);
-        if (window != state->except && IsWindowVisible(window) && IsWindowEnabled(window)) {
-          state->found->push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{except, &windows};
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&search));
   return windows;
 }
 
