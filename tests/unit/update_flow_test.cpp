@@ -1,0 +1,242 @@
+#include "update/update_flow.h"
+
+#include <deque>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace deskfind {
+namespace {
+
+using namespace std::string_literals;
+using Calls = std::vector<std::string>;
+
+constexpr char kVersionAddress[] = "http://www.stolver.ru/proga/version.txt";
+constexpr char kProgramAddress[] = "http://www.stolver.ru/proga/deskfind.exe";
+constexpr char kFolder[] = "C:\\Магазин\\deskfind\\";
+const std::string kVersionFile = kFolder + "version.txt"s;
+const std::string kProgramFile = kFolder + "deskfind1,1.exe"s;
+const std::string kProgram = "MZ\x90\0\3\0"s;
+
+const std::string kOfferText =
+    "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
+const std::string kHandOverText =
+    "Новая версия программы закачена!\r\rпод именем deskfind1,1.exe\r\r"
+    "в папку C:\\Магазин\\deskfind\\\r\rЗапустить новую версию, закрыв старую ???";
+
+std::string Fetch(const std::string& address, const std::string& file) {
+  return "download " + address + " -> " + file;
+}
+std::string Confirmed(const std::string& text) { return "confirm " + text; }
+const std::string kErrorBox =
+    "message 16 Проверьте наличие соединения с интернетом: "
+    "Не удаётся закачать новую версию программы";
+const std::string kNoNewVersionBox =
+    "message 48 Зайдите через недельку :-)): Новой версии программы пока нет!";
+
+// Records every action in order; the site, the disk and the user's answers are set up front.
+class RecordingEnvironment : public UpdateEnvironment {
+ public:
+  std::map<std::string, std::string> site;  // address -> body; absent addresses fail
+  std::map<std::string, std::string> disk;  // path -> contents
+  std::deque<bool> answers;
+  std::string folder = kFolder;
+  std::string separator = ",";
+  bool shellWorks = true;
+  std::string throwAt;  // an action whose record starts so throws
+  Calls calls;
+
+  void ShowHourglass() override { Record("hourglass"); }
+  void RestoreCursor() override { Record("cursor"); }
+  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
+    Record("message " + std::to_string(style) + " " + std::string(caption) + ": " +
+           std::string(text));
+  }
+  bool Confirm(std::string_view text) override {
+    Record(Confirmed(std::string(text)));
+    if (answers.empty()) throw std::logic_error("unexpected question");
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  void CloseMainWindow() override { Record("close"); }
+  std::string DecimalSeparator() override { return separator; }
+  std::string UpdateFolder() override { return folder; }
+  bool Download(std::string_view address, const std::string& path) override {
+    Record(Fetch(std::string(address), path));
+    const auto found = site.find(std::string(address));
+    if (found == site.end()) return false;
+    disk[path] = found->second;
+    return true;
+  }
+  std::optional<std::string> ReadFileStart(const std::string& path, std::size_t maxBytes) override {
+    Record("read " + path + " " + std::to_string(maxBytes));
+    const auto found = disk.find(path);
+    if (found == disk.end()) return std::nullopt;
+    return found->second.substr(0, maxBytes);
+  }
+  void RemoveFile(const std::string& path) override {
+    Record("remove " + path);
+    disk.erase(path);
+  }
+  bool StartProgram(const std::string& path) override {
+    Record("start " + path);
+    return shellWorks;
+  }
+
+ private:
+  void Record(std::string call) {
+    calls.push_back(std::move(call));
+    if (!throwAt.empty() && calls.back().rfind(throwAt, 0) == 0) {
+      throw std::runtime_error("cannot write " + calls.back());
+    }
+  }
+};
+
+class UpdateFlow : public ::testing::Test {
+ protected:
+  void Publish(const std::string& versionFile, const std::string& program = kProgram) {
+    environment.site[kVersionAddress] = versionFile;
+    environment.site[kProgramAddress] = program;
+  }
+  Calls Run() {
+    RunUpdate(environment);
+    return environment.calls;
+  }
+  // The calls up to the offer of a newer version 1,1.
+  Calls UpToOffer() const {
+    return {"hourglass", Fetch(kVersionAddress, kVersionFile), "read " + kVersionFile + " 65537",
+            Confirmed(kOfferText)};
+  }
+  Calls UpToHandOver() const {
+    Calls calls = UpToOffer();
+    calls.insert(calls.end(), {Fetch(kProgramAddress, kProgramFile), "read " + kProgramFile + " 2",
+                               Confirmed(kHandOverText)});
+    return calls;
+  }
+  static Calls Then(Calls calls, std::initializer_list<std::string> more) {
+    calls.insert(calls.end(), more);
+    return calls;
+  }
+
+  RecordingEnvironment environment;
+};
+
+TEST_F(UpdateFlow, SameVersionSaysComeBackLater) {
+  Publish("1,00005\r\n");
+  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile),
+                          "read " + kVersionFile + " 65537", kNoNewVersionBox, "cursor"}));
+}
+
+TEST_F(UpdateFlow, DecliningTheOfferDownloadsNothingMore) {
+  Publish("1,1\r\n");
+  environment.answers = {false};
+  EXPECT_EQ(Run(), Then(UpToOffer(), {"cursor"}));
+}
+
+TEST_F(UpdateFlow, AcceptedOfferStoresTheProgramUnderTheFirstLineAndNamesFileAndFolder) {
+  Publish("1,1\r\nnotes\0\xFF"s);
+  environment.answers = {true, false};
+  EXPECT_EQ(Run(), Then(UpToHandOver(), {"cursor"}));
+  EXPECT_EQ(environment.disk.at(kProgramFile), kProgram);
+}
+
+TEST_F(UpdateFlow, HandOverStartsTheNewProgramThenClosesTheMainWindow) {
+  Publish("1,1\n");
+  environment.answers = {true, true};
+  EXPECT_EQ(Run(), Then(UpToHandOver(), {"start " + kProgramFile, "close", "cursor"}));
+}
+
+TEST_F(UpdateFlow, ShellFailureShowsTheErrorAndKeepsRunning) {
+  Publish("1,1");
+  environment.answers = {true, true};
+  environment.shellWorks = false;
+  EXPECT_EQ(Run(), Then(UpToHandOver(), {"start " + kProgramFile, kErrorBox, "cursor"}));
+}
+
+TEST_F(UpdateFlow, VersionTextIsUsedAsWrittenWithTheLocaleSeparator) {
+  Publish(" 2.5 \r\n");
+  environment.separator = ".";
+  environment.folder = "D:\\deskfind";  // the missing separator is added
+  environment.answers = {true, false};
+  Run();
+  EXPECT_EQ(environment.disk.count("D:\\deskfind\\deskfind 2.5 .exe"), 1u);
+}
+
+TEST_F(UpdateFlow, UnusableVersionFilesEndInTheErrorBox) {
+  const std::string justTooBig = "2\r\n" + std::string(kMaxVersionFileBytes - 2, ' ');
+  for (const std::string& versionFile : {""s, "abc"s, "1.1"s, "\r\n1,1"s, justTooBig}) {
+    environment = RecordingEnvironment();
+    Publish(versionFile);
+    EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile),
+                            "read " + kVersionFile + " 65537", kErrorBox, "cursor"}))
+        << versionFile.substr(0, 10);
+  }
+  environment = RecordingEnvironment();
+  Publish(justTooBig.substr(0, kMaxVersionFileBytes));  // exactly the limit is still fine
+  environment.answers = {false};
+  EXPECT_EQ(Run().back(), "cursor");
+  EXPECT_EQ(environment.calls.end()[-2].rfind("confirm", 0), 0u);
+}
+
+TEST_F(UpdateFlow, FailedDownloadsEndInTheErrorBoxAndLeaveNoProgram) {
+  environment.folder.clear();
+  EXPECT_EQ(Run(), (Calls{"hourglass", kErrorBox, "cursor"}));
+
+  environment = RecordingEnvironment();
+  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile), kErrorBox, "cursor"}));
+
+  for (const std::string& program : {"<html>"s, "M"s, ""s}) {
+    environment = RecordingEnvironment();
+    Publish("1,1", program);
+    environment.answers = {true};
+    EXPECT_EQ(Run(), Then(UpToOffer(),
+                          {Fetch(kProgramAddress, kProgramFile), "read " + kProgramFile + " 2",
+                           "remove " + kProgramFile, kErrorBox, "cursor"}));
+    EXPECT_EQ(environment.disk.count(kProgramFile), 0u);
+  }
+
+  environment = RecordingEnvironment();
+  Publish("1,1");
+  environment.site.erase(kProgramAddress);
+  environment.answers = {true};
+  EXPECT_EQ(Run(), Then(UpToOffer(), {Fetch(kProgramAddress, kProgramFile),
+                                      "remove " + kProgramFile, kErrorBox, "cursor"}));
+}
+
+TEST_F(UpdateFlow, SeparatorThatCannotBePartOfAFileNameIsAnError) {
+  Publish("1:1");
+  environment.separator = ":";  // would write into a stream of the file "deskfind1"
+  EXPECT_EQ(Run().end()[-2], kErrorBox);
+  EXPECT_EQ(environment.disk.size(), 1u);
+}
+
+TEST_F(UpdateFlow, ExceptionsFromTheEnvironmentEndInTheErrorBoxThenTheCursor) {
+  for (const std::string failing :
+       {"hourglass", "download", "read", "confirm", "remove", "start", "close"}) {
+    environment = RecordingEnvironment();
+    Publish("1,1", "PK");
+    if (failing == "start" || failing == "close") environment.site[kProgramAddress] = kProgram;
+    environment.answers = {true, true};
+    environment.throwAt = failing;
+    const Calls calls = Run();
+    ASSERT_GE(calls.size(), 3u) << failing;
+    EXPECT_EQ(calls.end()[-3].rfind(failing, 0), 0u) << failing;
+    EXPECT_EQ(calls.end()[-2], kErrorBox) << failing;
+    EXPECT_EQ(calls.back(), "cursor") << failing;
+  }
+}
+
+TEST_F(UpdateFlow, ThrowingErrorBoxAndCursorDoNotEscape) {
+  environment.throwAt = "message";
+  EXPECT_EQ(Run().back(), "cursor");
+  environment = RecordingEnvironment();
+  environment.throwAt = "cursor";
+  EXPECT_EQ(Run().back(), "cursor");
+}
+
+}  // namespace
+}  // namespace deskfind

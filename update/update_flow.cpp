@@ -1,0 +1,111 @@
+#include "update/update_flow.h"
+
+#include "app/shop.h"
+#include "update/version_number.h"
+
+namespace deskfind {
+namespace {
+
+constexpr std::string_view kVersionFilePath = "/proga/version.txt";
+constexpr std::string_view kProgramFilePath = "/proga/deskfind.exe";
+constexpr std::string_view kVersionFileName = "version.txt";
+constexpr std::string_view kProgramNamePrefix = "deskfind";
+constexpr std::string_view kProgramNameSuffix = ".exe";
+constexpr std::string_view kProgramSignature = "MZ";  // every Windows program starts so
+constexpr std::size_t kMaxFileNameLength = 255;       // per path component on Windows
+
+constexpr std::string_view kErrorText = "Не удаётся закачать новую версию программы";
+constexpr std::string_view kErrorCaption = "Проверьте наличие соединения с интернетом";
+constexpr std::string_view kNoNewVersionText = "Новой версии программы пока нет!";
+constexpr std::string_view kNoNewVersionCaption = "Зайдите через недельку :-))";
+constexpr std::string_view kOfferText =
+    "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
+
+std::string SiteAddress(std::string_view path) { return std::string(SiteRoot) + std::string(path); }
+
+// The version text becomes part of a file name. It has passed ParseVersion, but the locale's
+// separator is the user's choice and may be a character that names a folder or a stream.
+bool IsPlainFileName(std::string_view name) {
+  if (name.size() > kMaxFileNameLength) return false;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+    if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return false;
+  }
+  return true;
+}
+
+std::string HandOverText(std::string_view programName, std::string_view folder) {
+  std::string text = "Новая версия программы закачена!\r\rпод именем ";
+  text += programName;
+  text += "\r\rв папку ";
+  text += folder;
+  text += "\r\rЗапустить новую версию, закрыв старую ???";
+  return text;
+}
+
+void ShowError(UpdateEnvironment& environment) {
+  environment.ShowMessage(kErrorText, kErrorCaption, kMessageError);
+}
+
+// Everything between the two cursor changes; returns having shown the outcome, if any.
+void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
+  std::string folder = environment.UpdateFolder();
+  if (folder.empty()) return ShowError(environment);
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+
+  const std::string versionFile = folder + std::string(kVersionFileName);
+  if (!environment.Download(SiteAddress(kVersionFilePath), versionFile)) {
+    return ShowError(environment);
+  }
+  const std::optional<std::string> versionBytes =
+      environment.ReadFileStart(versionFile, kMaxVersionFileBytes + 1);
+  if (!versionBytes || versionBytes->size() > kMaxVersionFileBytes) return ShowError(environment);
+
+  const std::string versionText = FirstLine(*versionBytes);
+  const std::optional<VersionValue> version =
+      ParseVersion(versionText, environment.DecimalSeparator());
+  if (!version) return ShowError(environment);
+  if (!IsNewer(*version)) {
+    return environment.ShowMessage(kNoNewVersionText, kNoNewVersionCaption, kMessageWarning);
+  }
+
+  const std::string programName =
+      std::string(kProgramNamePrefix) + versionText + std::string(kProgramNameSuffix);
+  if (!IsPlainFileName(programName)) return ShowError(environment);
+  if (!environment.Confirm(kOfferText)) return;
+
+  // A failed or foreign download must not stay behind looking like a program.
+  const std::string programFile = folder + programName;
+  if (!environment.Download(SiteAddress(kProgramFilePath), programFile) ||
+      environment.ReadFileStart(programFile, kProgramSignature.size()) !=
+          std::string(kProgramSignature)) {
+    environment.RemoveFile(programFile);
+    return ShowError(environment);
+  }
+
+  if (!environment.Confirm(HandOverText(programName, folder))) return;
+  if (!environment.StartProgram(programFile)) return ShowError(environment);
+  environment.CloseMainWindow();
+}
+
+}  // namespace
+
+void RunUpdate(UpdateEnvironment& environment) noexcept {
+  try {
+    environment.ShowHourglass();
+    CheckDownloadAndHandOver(environment);
+  } catch (...) {
+    try {
+      ShowError(environment);
+    } catch (...) {
+      // Nothing more can be shown; the cursor is still put back.
+    }
+  }
+  try {
+    environment.RestoreCursor();
+  } catch (...) {
+    // Window code must not see exceptions; a stuck hourglass is all that is left.
+  }
+}
+
+}  // namespace deskfind

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace deskfind {
+
+// Message box styles the update command uses, as the window layer's message box takes them.
+inline constexpr unsigned kMessageWarning = 0x30;  // exclamation-mark icon, OK button
+inline constexpr unsigned kMessageError = 0x10;    // stop-sign icon, OK button
+
+// A longer version file is not ours: it counts as a failed download.
+inline constexpr std::size_t kMaxVersionFileBytes = 64 * 1024;
+
+// What the update command needs from the window, the network and the disk. Texts and paths
+// are UTF-8; paths are full paths. Any member may throw: the command then ends as if a
+// download had failed.
+class UpdateEnvironment {
+ public:
+  virtual ~UpdateEnvironment() = default;
+
+  // --- Screen
+  virtual void ShowHourglass() = 0;
+  virtual void RestoreCursor() = 0;
+  virtual void ShowMessage(std::string_view text, std::string_view caption, unsigned style) = 0;
+  // A Yes/No question; true for Yes.
+  virtual bool Confirm(std::string_view text) = 0;
+  virtual void CloseMainWindow() = 0;
+  // The decimal separator of the user's locale.
+  virtual std::string DecimalSeparator() = 0;
+
+  // --- Disk and network
+  // The folder that receives the downloads (the program's own); empty when unknown.
+  virtual std::string UpdateFolder() = 0;
+  // Fetches address into the file at path, replacing it; false when anything failed.
+  virtual bool Download(std::string_view address, const std::string& path) = 0;
+  // Up to maxBytes bytes from the start of the file; nullopt when it cannot be read.
+  virtual std::optional<std::string> ReadFileStart(const std::string& path,
+                                                   std::size_t maxBytes) = 0;
+  // Deletes the file if it exists.
+  virtual void RemoveFile(const std::string& path) = 0;
+  // Opens the program through the shell; false when the shell fails.
+  virtual bool StartProgram(const std::string& path) = 0;
+};
+
+// The menu command that looks for a newer version on the shop's site, downloads it into the
+// update folder as deskfind<version>.exe (version being the first line of the site's version
+// file, as written there) and, if the user agrees, starts it and closes this program.
+// Shows the hourglass cursor throughout and restores the cursor last on every path. Any
+// failure, including an exception from the environment, ends in one error box. Never throws.
+void RunUpdate(UpdateEnvironment& environment) noexcept;
+
+}  // namespace deskfind

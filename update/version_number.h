@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace deskfind {
+
+// A version number as a fixed-point value with four decimal places: 1,1 is stored as 11000.
+struct VersionValue {
+  static constexpr std::int64_t kScale = 10000;
+
+  std::int64_t scaled = 0;
+
+  friend constexpr bool operator==(VersionValue a, VersionValue b) { return a.scaled == b.scaled; }
+  friend constexpr bool operator!=(VersionValue a, VersionValue b) { return a.scaled != b.scaled; }
+  friend constexpr bool operator<(VersionValue a, VersionValue b) { return a.scaled < b.scaled; }
+  friend constexpr bool operator>(VersionValue a, VersionValue b) { return a.scaled > b.scaled; }
+};
+
+// The version of this build of the program.
+inline constexpr VersionValue kCurrentVersion{1 * VersionValue::kScale};
+
+// The text before the first CR or LF (the whole text when there is none), untrimmed.
+std::string FirstLine(std::string_view fileBytes);
+
+// Reads a number written as
+//   blanks* [+|-] mantissa [(E|e) [+|-] digits] blanks*
+// where a blank is the space character and the mantissa is digits, optionally followed by
+// decimalSeparator and more digits, with at least one digit on either side of the separator
+// ("1," and ",5" are numbers, "," is not). An empty separator allows whole numbers only.
+// The value is rounded exactly to four decimals, half to even. Anything else, and values
+// outside the range of VersionValue, give nullopt.
+std::optional<VersionValue> ParseVersion(std::string_view text, std::string_view decimalSeparator);
+
+inline bool IsNewer(VersionValue value) { return value > kCurrentVersion; }
+
+}  // namespace deskfind
