@@ -12,6 +12,7 @@
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "platform/services.h"
+#include "selection/stol.h"
 
 namespace deskfind {
 
@@ -86,7 +87,10 @@ void Tbigform::N4Click(Component&) {
 }
 
 void Tbigform::N6Click(Component&) {
-  // The desk selection window arrives with its own unit.
+  // A new, empty window every time.
+  auto window = std::make_unique<Tpodbor_stola>(App());
+  podbor_stola = window.get();
+  App().ShowModal(*window);
 }
 
 void Tbigform::N7Click(Component&) {
