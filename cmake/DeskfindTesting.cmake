@@ -24,3 +24,28 @@ function(deskfind_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES TIMEOUT 120)
 endfunction()
+
+# deskfind_add_e2e_test(NAME SOURCES files... PROGRAM target [LIBRARIES libs...])
+# A GoogleTest program that drives the Windows program `target` through its windows with the
+# driver library (tests/driver). The program's path and record_open's reach the test as
+# DESKFIND_PROGRAM_UNDER_TEST and DESKFIND_RECORD_OPEN (unix paths: use ProgramUnderTest() and
+# RecordOpenExe()). The cases run one at a time: they share the Wine session's screen and its
+# registry.
+function(deskfind_add_e2e_test name)
+  cmake_parse_arguments(ARG "" "PROGRAM" "SOURCES;LIBRARIES" ${ARGN})
+  if(NOT WIN32)
+    message(FATAL_ERROR "deskfind_add_e2e_test(${name}): end-to-end tests need a Windows build")
+  endif()
+  if(NOT ARG_PROGRAM)
+    message(FATAL_ERROR "deskfind_add_e2e_test(${name}): PROGRAM is required")
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE driver ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
+  target_link_options(${name} PRIVATE -mconsole)
+  target_compile_definitions(${name} PRIVATE
+    DESKFIND_PROGRAM_UNDER_TEST="$<TARGET_FILE:${ARG_PROGRAM}>"
+    DESKFIND_RECORD_OPEN="$<TARGET_FILE:record_open>")
+  add_dependencies(${name} ${ARG_PROGRAM} record_open)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE LABELS e2e)
+endfunction()
