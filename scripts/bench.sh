@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds what the benchmarks need and prints their figures: start-up time against a minimal
+# one-window program, search speed against bare STATIC windows, and the release program's size.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/deps.sh
+for preset in win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >/dev/null
+done
+
+state=build/win64/bench-wine
+scripts/wine-session reset "$state"
+trap 'scripts/wine-session stop "$state"' EXIT
+scripts/wine-session start "$state"
+export DESKFIND_WINE_STATE=$state
+bench=build/win64/tests/bench
+
+echo "deskfind benchmarks on $(nproc) cores, $(uname -m), Wine $(wine --version 2>/dev/null)"
+scripts/wine-run "$bench/startup_bench.exe" build/win64/app/deskfind.exe \
+  "$bench/minimal_window.exe" "${STARTUP_RUNS:-11}"
+scripts/wine-run "$bench/search_bench.exe" "${SEARCH_RUNS:-21}"
+size=$(stat -c %s build/win32/app/deskfind.exe)
+echo "release program build/win32/app/deskfind.exe: $size bytes ($((size / 1024)) KiB; target <= 350 KB)"
