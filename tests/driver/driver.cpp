@@ -3,11 +3,14 @@
 #include <shellapi.h>
 
 #include "tests/driver/driver.h"
+#include "tests/driver/menu_probe.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -448,6 +451,145 @@ WindowCounts CountWindows(DWORD pid) {
   return counts;
 }
 
+// --- Menus -------------------------------------------------------------------------------
+
+namespace {
+
+struct HookRemover {
+  void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = std::unique_ptr<std::remove_pointer_t<HHOOK>, HookRemover>;
+
+struct ViewUnmapper {
+  void operator()(void* view) const { UnmapViewOfFile(view); }
+};
+using UniqueView = std::unique_ptr<void, ViewUnmapper>;
+
+[[noreturn]] void ThrowMenuError(const std::string& what) {
+  throw std::runtime_error("ReadMenuBar: " + what);
+}
+
+// Reads what menu_probe.dll wrote (the format is in menu_probe.h).
+class MenuReader {
+ public:
+  MenuReader(const unsigned char* data, std::uint32_t size) : data_(data), size_(size) {}
+
+  std::vector<MenuEntry> Menu(int depth) {
+    if (depth > menu_probe::kMaxDepth) ThrowMenuError("menus nested too deep");
+    const std::uint32_t count = Word();
+    std::vector<MenuEntry> items;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      MenuEntry entry;
+      entry.id = Word();
+      const bool hasSubmenu = Word() != 0;
+      const std::uint32_t length = Word();
+      Need(static_cast<std::uint64_t>(length) * sizeof(wchar_t));
+      entry.text.resize(length);
+      std::memcpy(entry.text.data(), data_ + offset_, length * sizeof(wchar_t));
+      offset_ += length * static_cast<std::uint32_t>(sizeof(wchar_t));
+      if (hasSubmenu) entry.items = Menu(depth + 1);
+      items.push_back(std::move(entry));
+    }
+    return items;
+  }
+
+  bool AtEnd() const { return offset_ == size_; }
+
+ private:
+  void Need(std::uint64_t bytes) const {
+    if (size_ - offset_ < bytes) ThrowMenuError("the probe's answer is cut short");
+  }
+  std::uint32_t Word() {
+    Need(sizeof(std::uint32_t));
+    std::uint32_t value = 0;
+    std::memcpy(&value, data_ + offset_, sizeof(value));
+    offset_ += sizeof(value);
+    return value;
+  }
+
+  const unsigned char* data_;
+  std::uint32_t size_;
+  std::uint32_t offset_ = 0;
+};
+
+}  // namespace
+
+void PrintTo(const MenuEntry& entry, std::ostream* out) {
+  *out << '"' << Utf8(entry.text) << "\" (" << entry.id << ")";
+  if (entry.items.empty()) return;
+  *out << " [";
+  for (size_t i = 0; i < entry.items.size(); ++i) {
+    if (i > 0) *out << ", ";
+    PrintTo(entry.items[i], out);
+  }
+  *out << "]";
+}
+
+std::vector<MenuEntry> ReadMenuBar(HWND window, const std::wstring& probeDll,
+                                   Milliseconds timeout) {
+  DWORD pid = 0;
+  const DWORD thread = GetWindowThreadProcessId(window, &pid);
+  if (thread == 0) ThrowMenuError("no such window");
+
+  // Loaded here only for the hook procedure's address; the system loads the same file into
+  // the program's process when the hook first runs there.
+  HMODULE module = LoadLibraryW(probeDll.c_str());
+  if (!module) ThrowMenuError("cannot load " + Utf8(probeDll));
+  struct Unloader {
+    HMODULE module;
+    ~Unloader() { FreeLibrary(module); }
+  } unloader{module};
+  auto hookProc = reinterpret_cast<HOOKPROC>(
+      reinterpret_cast<void (*)()>(GetProcAddress(module, menu_probe::kHookProcName)));
+  if (!hookProc) ThrowMenuError(Utf8(probeDll) + " has no " + menu_probe::kHookProcName);
+  const UINT message = RegisterWindowMessageW(menu_probe::kMessageName);
+  if (message == 0) ThrowMenuError("cannot register the probe's message");
+
+  static std::atomic<unsigned long> nextRequest{1};
+  const unsigned long request = nextRequest++;
+  wchar_t name[64];
+  menu_probe::MappingName(name, GetCurrentProcessId(), request);
+  UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          menu_probe::kMappingSize, name));
+  if (!mapping) ThrowMenuError("cannot create the file mapping");
+  UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
+  if (!view) ThrowMenuError("cannot map the file mapping");
+  auto* header = static_cast<menu_probe::Header*>(view.get());
+  header->status = menu_probe::kPending;
+  header->size = 0;
+
+  {
+    UniqueHook hook(SetWindowsHookExW(WH_CALLWNDPROC, hookProc, module, thread));
+    if (!hook) ThrowMenuError("cannot hook the window's thread");
+    // The hook runs in the window's thread as the message arrives, before the window procedure
+    // (which ignores the message); once the call returns, the answer is in the mapping.
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, message, GetCurrentProcessId(), static_cast<LPARAM>(request),
+                             SMTO_ABORTIFHUNG, static_cast<UINT>(timeout.count()), &ignored)) {
+      ThrowMenuError("the window did not answer");
+    }
+  }
+
+  switch (header->status) {
+    case menu_probe::kNoMenu:
+      return {};
+    case menu_probe::kDone:
+      break;
+    case menu_probe::kOverflow:
+      ThrowMenuError("the menu is too large");
+    default:
+      ThrowMenuError("the probe did not run in the window's thread");
+  }
+  const std::uint32_t capacity =
+      menu_probe::kMappingSize - static_cast<std::uint32_t>(sizeof(menu_probe::Header));
+  if (header->size > capacity) ThrowMenuError("the probe's answer is too long");
+  MenuReader reader(static_cast<const unsigned char*>(view.get()) + sizeof(menu_probe::Header),
+                    header->size);
+  std::vector<MenuEntry> bar = reader.Menu(0);
+  if (!reader.AtEnd()) ThrowMenuError("the probe's answer has trailing data");
+  return bar;
+}
+
 // --- Input -------------------------------------------------------------------------------
 
 bool PostMenuCommand(HWND window, unsigned short id) {
@@ -732,6 +874,91 @@ bool ScreenImage::Save(const std::wstring& path) const {
   return WriteFile(out.get(), &file, sizeof(file), &written, nullptr) &&
          WriteFile(out.get(), &header, sizeof(header), &written, nullptr) &&
          WriteFile(out.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+}
+
+// --- Screen DPI --------------------------------------------------------------------------
+
+namespace {
+
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+constexpr wchar_t kLogPixels[] = L"LogPixels";
+// The setting as it was before the first ScreenDpiSetting, kept while one is in place so that
+// a test killed meanwhile cannot make its DPI the prefix's for good: the next ScreenDpiSetting
+// puts this back. REG_NONE stands for "no value".
+constexpr wchar_t kSavedLogPixels[] = L"DeskfindTestsSavedLogPixels";
+
+struct RegistryValue {
+  bool exists = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+RegistryValue ReadValue(HKEY key, const wchar_t* name) {
+  RegistryValue value;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+    return value;
+  }
+  value.data.resize(size);
+  value.exists =
+      RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+  value.data.resize(size);
+  return value;
+}
+
+bool WriteValue(HKEY key, const wchar_t* name, DWORD type, const std::vector<BYTE>& data) {
+  return RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())) ==
+         ERROR_SUCCESS;
+}
+
+}  // namespace
+
+ScreenDpiSetting::ScreenDpiSetting(DWORD dpi) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  UniqueKey key(raw);
+  const RegistryValue saved = ReadValue(key.get(), kSavedLogPixels);
+  if (saved.exists) {
+    // Left behind by a setting that never ended: what it saved is the real previous value.
+    existed_ = saved.type != REG_NONE;
+    previousType_ = saved.type;
+    previous_ = saved.data;
+  } else {
+    const RegistryValue current = ReadValue(key.get(), kLogPixels);
+    existed_ = current.exists;
+    previousType_ = current.type;
+    previous_ = current.data;
+    if (!WriteValue(key.get(), kSavedLogPixels, existed_ ? previousType_ : REG_NONE, previous_)) {
+      return;
+    }
+  }
+  const auto* bytes = reinterpret_cast<const BYTE*>(&dpi);
+  applied_ = WriteValue(key.get(), kLogPixels, REG_DWORD, {bytes, bytes + sizeof(dpi)});
+}
+
+ScreenDpiSetting::~ScreenDpiSetting() {
+  if (!applied_) return;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) {
+    return;
+  }
+  UniqueKey key(raw);
+  const bool restored = existed_ ? WriteValue(key.get(), kLogPixels, previousType_, previous_)
+                                 : RegDeleteValueW(key.get(), kLogPixels) == ERROR_SUCCESS;
+  if (restored) RegDeleteValueW(key.get(), kSavedLogPixels);
+}
+
+int NewProcessScreenDpi(const std::wstring& screenDpiExe, Milliseconds timeout) {
+  try {
+    Process probe = Process::Launch(screenDpiExe);
+    if (!probe.WaitForExit(timeout)) return 0;
+    return static_cast<int>(probe.ExitCode().value_or(0));
+  } catch (const std::system_error&) {
+    return 0;
+  }
 }
 
 // --- What the shell opens ----------------------------------------------------------------

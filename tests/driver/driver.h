@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,10 +115,36 @@ struct WindowCounts {
 };
 WindowCounts CountWindows(DWORD pid);
 
+// --- Menus -------------------------------------------------------------------------------
+
+// One menu item: its text as the menu holds it ("&" included), its command id (0 for a heading
+// that opens a submenu, and for separators) and the submenu's items.
+struct MenuEntry {
+  std::wstring text;
+  unsigned id = 0;
+  std::vector<MenuEntry> items;
+
+  friend bool operator==(const MenuEntry& a, const MenuEntry& b) {
+    return a.text == b.text && a.id == b.id && a.items == b.items;
+  }
+  friend bool operator!=(const MenuEntry& a, const MenuEntry& b) { return !(a == b); }
+};
+
+// Prints `text` (id) [items...] (UTF-8), so that test failures show the whole menu.
+void PrintTo(const MenuEntry& entry, std::ostream* out);
+
+// The window's menu bar, read inside the window's own thread by the hook DLL `probeDll`
+// (menu_probe.dll, see MenuProbeDll()): menus of another process cannot be read from outside
+// under Wine. Empty when the window has no menu bar. Throws std::runtime_error when the menu
+// cannot be read: the DLL does not load, the hook cannot be set, or the window does not answer
+// within `timeout` (a hung program, or a window that is gone).
+std::vector<MenuEntry> ReadMenuBar(HWND window, const std::wstring& probeDll,
+                                   Milliseconds timeout = Milliseconds{5000});
+
 // --- Input -------------------------------------------------------------------------------
 
-// Posts the WM_COMMAND a menu item sends. Menus of another process cannot be read under
-// Wine, so the caller knows the id. False if the window takes no input (a modal box is up).
+// Posts the WM_COMMAND a menu item sends (its id comes from ReadMenuBar or is known). False if the
+// window takes no input (a modal box is up).
 [[nodiscard]] bool PostMenuCommand(HWND window, unsigned short id);
 
 // Posted BM_CLICK. False (and nothing sent) if no user could click it: hidden or disabled.
@@ -243,12 +270,48 @@ class ShellOpenRecorder {
 // "<record_open.exe>" --log "<log file>" "%1"
 std::wstring RecorderCommand(const std::wstring& recordOpenExe, const std::wstring& logPath);
 
+// --- Screen DPI --------------------------------------------------------------------------
+
+// Sets the screen DPI that programs started from now on in the prefix work with, for the
+// object's lifetime; the destructor puts the previous setting back. Processes already running
+// keep the DPI they started with. Wine reads HKCU\Control Panel\Desktop\LogPixels (REG_DWORD)
+// as each process starts and falls back to the machine's
+// HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts\LogPixels; the
+// user's value wins, so only that one is set. The previous setting is also kept in the
+// registry while the object lives, so that one a killed test left behind is repaired by the next
+// ScreenDpiSetting.
+class ScreenDpiSetting {
+ public:
+  explicit ScreenDpiSetting(DWORD dpi);
+  ScreenDpiSetting(const ScreenDpiSetting&) = delete;
+  ScreenDpiSetting& operator=(const ScreenDpiSetting&) = delete;
+  ~ScreenDpiSetting();
+
+  bool Applied() const { return applied_; }
+
+ private:
+  bool applied_ = false;
+  bool existed_ = false;
+  DWORD previousType_ = REG_DWORD;
+  std::vector<BYTE> previous_;
+};
+
+// GetDeviceCaps(LOGPIXELSY) as a system-DPI-aware program started now sees it: the exit code
+// of screen_dpi.exe (ScreenDpiExe()). 0 if it could not run or did not finish within `timeout`.
+int NewProcessScreenDpi(const std::wstring& screenDpiExe, Milliseconds timeout = kDefaultTimeout);
+
 // Paths the end-to-end tests receive from CMake (deskfind_add_e2e_test).
 #ifdef DESKFIND_PROGRAM_UNDER_TEST
 inline std::wstring ProgramUnderTest() { return WindowsPath(DESKFIND_PROGRAM_UNDER_TEST); }
 #endif
 #ifdef DESKFIND_RECORD_OPEN
 inline std::wstring RecordOpenExe() { return WindowsPath(DESKFIND_RECORD_OPEN); }
+#endif
+#ifdef DESKFIND_SCREEN_DPI
+inline std::wstring ScreenDpiExe() { return WindowsPath(DESKFIND_SCREEN_DPI); }
+#endif
+#ifdef DESKFIND_MENU_PROBE
+inline std::wstring MenuProbeDll() { return WindowsPath(DESKFIND_MENU_PROBE); }
 #endif
 
 }  // namespace deskfind::driver

@@ -198,6 +198,30 @@ TEST_F(DriverTarget, ReadsAndAnswersAMessageBox) {
   EXPECT_EQ(after.total, before.total);
 }
 
+TEST_F(DriverTarget, ReadsTheMenuBarFromInsideTheProgramAlsoDuringAModalLoop) {
+  const std::vector<MenuEntry> expected{{L"&Boxes",
+                                         0,
+                                         {{L"&Warning", t::kWarningBox, {}},
+                                          {L"&Question", t::kQuestionBox, {}},
+                                          {L"&Disable button", t::kDisableButton, {}},
+                                          {L"&Hide button", t::kHideButton, {}}}}};
+  EXPECT_EQ(ReadMenuBar(window_, MenuProbeDll()), expected);
+
+  // A message box runs its own message loop in the same thread; the probe still answers, and
+  // a window without a menu bar gives an empty one.
+  ASSERT_TRUE(PostMenuCommand(window_, t::kWarningBox));
+  const auto box = WaitForMessageBox(Pid());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(ReadMenuBar(window_, MenuProbeDll()), expected);
+  EXPECT_TRUE(ReadMenuBar(box->hwnd, MenuProbeDll()).empty());
+  ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
+
+  EXPECT_THROW(ReadMenuBar(window_, L"Z:\\nonexistent\\menu_probe.dll"), std::runtime_error);
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitForDestroyed(window_));
+  EXPECT_THROW(ReadMenuBar(window_, MenuProbeDll(), Milliseconds{500}), std::runtime_error);
+}
+
 TEST_F(DriverTarget, EnterPressesTheDefaultButtonAndAnswersChooseOthers) {
   ASSERT_TRUE(PostMenuCommand(window_, t::kQuestionBox));
   auto box = WaitForMessageBox(Pid());
@@ -352,6 +376,27 @@ TEST(DriverShell, RecorderRepairsACommandLeftBehindByAKilledTest) {
       ERROR_SUCCESS);
   { ShellOpenRecorder recorder(RecordOpenExe()); }
   EXPECT_EQ(ShellOpenCommand(L"http"), before);
+}
+
+TEST(DriverScreenDpi, SettingReachesNewProcessesOnlyWhileItLastsAndRepairsOneLeftBehind) {
+  const int before = NewProcessScreenDpi(ScreenDpiExe());
+  ASSERT_EQ(before, 96);
+  {
+    ScreenDpiSetting setting(144);
+    ASSERT_TRUE(setting.Applied());
+    EXPECT_EQ(NewProcessScreenDpi(ScreenDpiExe()), 144);
+    ScreenDpiSetting nested(120);
+    EXPECT_EQ(NewProcessScreenDpi(ScreenDpiExe()), 120);
+  }
+  EXPECT_EQ(NewProcessScreenDpi(ScreenDpiExe()), before);
+
+  // A test killed with a setting in place never runs its destructor.
+  auto killed = std::make_unique<ScreenDpiSetting>(144);
+  ASSERT_TRUE(killed->Applied());
+  static_cast<void>(killed.release());
+  EXPECT_EQ(NewProcessScreenDpi(ScreenDpiExe()), 144);
+  { ScreenDpiSetting next(120); }
+  EXPECT_EQ(NewProcessScreenDpi(ScreenDpiExe()), before);
 }
 
 }  // namespace
