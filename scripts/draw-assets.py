@@ -609,6 +609,55 @@ def bmp24(pixels):
     return header + info + bytes(body)
 
 
+def median_cut(colours, count):
+    """Up to `count` representative colours of a list of (r, g, b), chosen deterministically."""
+    boxes = [sorted(set(colours))]
+    while len(boxes) < count:
+        # Split the box with the widest channel range; ties go to the earlier box.
+        best, best_range, best_channel = None, 0, 0
+        for index, box in enumerate(boxes):
+            if len(box) < 2:
+                continue
+            for channel in range(3):
+                values = [c[channel] for c in box]
+                spread = max(values) - min(values)
+                if spread > best_range:
+                    best, best_range, best_channel = index, spread, channel
+        if best is None:
+            break
+        box = sorted(boxes[best], key=lambda c: (c[best_channel], c))
+        half = len(box) // 2
+        boxes[best:best + 1] = [box[:half], box[half:]]
+    return [tuple(sum(c[i] for c in box) // len(box) for i in range(3)) for box in boxes]
+
+
+def bmp8(pixels):
+    """A bottom-up 8-bit palette bitmap: a quarter of the 24-bit size for a picture whose
+    colours are few, like the logo's."""
+    height, width = len(pixels), len(pixels[0])
+    palette = median_cut([(r, g, b) for row in pixels for r, g, b, _ in row], 256)
+    nearest = {}
+
+    def index_of(colour):
+        if colour not in nearest:
+            nearest[colour] = min(range(len(palette)), key=lambda i: (
+                sum((palette[i][k] - colour[k]) ** 2 for k in range(3)), i))
+        return nearest[colour]
+
+    stride = (width + 3) & ~3
+    body = bytearray()
+    for row in reversed(pixels):
+        line = bytearray(index_of((r, g, b)) for r, g, b, _ in row)
+        line += b"\0" * (stride - len(line))
+        body += line
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(body), 2835, 2835,
+                       len(palette), 0)
+    offset = 14 + len(info) + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(body), 0, 0, offset)
+    return header + info + table + bytes(body)
+
+
 def ico(images):
     """An icon file of 32-bit BGRA images, each with the AND mask older code expects."""
     blobs = []
@@ -645,12 +694,21 @@ def read_bmp24(data):
     if magic != b"BM" or file_size != len(data):
         raise ValueError("not a complete BMP file")
     hsize, width, height, planes, bpp, compression = struct.unpack_from("<IiiHHI", data, 14)
-    if hsize != 40 or planes != 1 or bpp != 24 or compression != 0 or width <= 0 or height <= 0:
+    if hsize != 40 or planes != 1 or bpp not in (8, 24) or compression != 0 or width <= 0 \
+            or height <= 0:
         raise ValueError("unexpected BMP header")
-    stride = (width * 3 + 3) & ~3
+    stride = (width * bpp // 8 + 3) & ~3
     if offset + stride * height > len(data):
         raise ValueError("BMP pixel data cut short")
     rows = []
+    if bpp == 8:
+        used = struct.unpack_from("<I", data, 14 + 32)[0] or 256
+        table = [(data[54 + 4 * i + 2], data[54 + 4 * i + 1], data[54 + 4 * i], 255)
+                 for i in range(used)]
+        for y in range(height):
+            base = offset + (height - 1 - y) * stride
+            rows.append([table[data[base + x]] for x in range(width)])
+        return rows
     for y in range(height):
         base = offset + (height - 1 - y) * stride
         rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x], 255)
@@ -723,7 +781,7 @@ def render():
     """Every file of assets/ this script owns, name -> bytes."""
     return {
         "deskfind.ico": ico([draw_icon(32).pixels(), draw_icon(16).pixels()]),
-        "logo.bmp": bmp24(draw_logo().pixels()),
+        "logo.bmp": bmp8(draw_logo().pixels()),
         "desk.bmp": bmp24(draw_desk_picture().pixels()),
         "chest.bmp": bmp24(draw_chest_picture().pixels()),
     }
