@@ -70,6 +70,12 @@ void Control::Place() {
   Owner().UpdateScrollRange();
 }
 
+int Control::ShownHeight() const {
+  RECT bounds;
+  GetWindowRect(Handle(), &bounds);
+  return bounds.bottom - bounds.top;
+}
+
 void Control::SetBounds(int left, int top, int width, int height) {
   left_ = left, top_ = top, width_ = width, height_ = height;
   pixelWidth_ = pixelHeight_ = -1;

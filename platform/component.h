@@ -10,7 +10,9 @@
 
 namespace deskfind {
 
+class Control;
 class Form;
+class Panel;
 
 // Anything a form owns and lists: controls and menu items.
 class Component {
@@ -25,6 +27,11 @@ class Component {
   const std::string& Name() const { return name_; }
   Form& Owner() const { return owner_; }
   virtual bool IsLabel() const { return false; }
+  // What kind of component this is, without run-time type information.
+  virtual Control* AsControl() { return nullptr; }
+  virtual const Panel* AsPanel() const { return nullptr; }
+  // The menu command this component runs, or 0.
+  virtual unsigned short MenuCommand() const { return 0; }
 
   // Called on a click. Copying it to another component keeps it bound to the same window.
   Handler OnClick;
@@ -40,7 +47,10 @@ class Component {
 // to the form's content; the form scales them to the screen when it creates the window.
 class Control : public Component {
  public:
+  Control* AsControl() override { return this; }
   HWND Handle() const { return window_.Get(); }
+  // The height that shows: a drop-down list's window also spans its dropped-down part.
+  virtual int ShownHeight() const;
 
   int Left() const { return left_; }
   int Top() const { return top_; }

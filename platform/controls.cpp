@@ -92,6 +92,8 @@ DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int
   SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
+int DropDownList::ShownHeight() const { return Owner().Scale(Height()); }
+
 int DropDownList::ItemIndex() const {
   return static_cast<int>(SendMessageW(Handle(), CB_GETCURSEL, 0, 0));
 }

@@ -55,6 +55,7 @@ class DropDownList : public Control {
   void SetItemIndex(int index);
   std::string ItemText(int index) const;
   int ItemCount() const;
+  int ShownHeight() const override;
 };
 
 // A multi-line text box; the program keeps its one hidden.
@@ -70,6 +71,7 @@ class Memo : public Control {
 class Panel : public Component {
  public:
   Panel(Form& owner, std::string name, int left, int top, int width, int height);
+  const Panel* AsPanel() const override { return this; }
   RECT Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
   int Left() const { return left_; }
   int Top() const { return top_; }
@@ -97,6 +99,7 @@ class MenuItem : public Component {
   MenuItem(Form& owner, std::string name, MenuItem& heading, std::string_view text,
            unsigned short commandId);
   unsigned short CommandId() const { return commandId_; }
+  unsigned short MenuCommand() const override { return commandId_; }
   HMENU SubMenu() const { return subMenu_; }
 
  private:

@@ -176,9 +176,8 @@ void Form::OnCommand(WPARAM wParam, LPARAM lParam) {
     return;
   }
   for (const auto& component : components_) {
-    auto* item = dynamic_cast<MenuItem*>(component.get());
-    if (item && item->CommandId() == id) {
-      item->Click();
+    if (component->MenuCommand() == id) {
+      component->Click();
       return;
     }
   }
@@ -249,7 +248,7 @@ void Form::Adopt(std::unique_ptr<Component> component) {
       throw std::logic_error("a component named " + component->Name() + " exists already");
     }
   }
-  if (auto* panel = dynamic_cast<const Panel*>(component.get())) panels_.push_back(panel);
+  if (const Panel* panel = component->AsPanel()) panels_.push_back(panel);
   components_.push_back(std::move(component));
 }
 
@@ -304,15 +303,12 @@ void Form::UpdateScrollRange() {
   if (!scrollable_ || batchDepth_ > 0 || !Handle()) return;
   int contentBottom = 0;
   for (const auto& component : components_) {
-    const auto* control = dynamic_cast<const Control*>(component.get());
+    const Control* control = component->AsControl();
     if (!control || !control->Handle() || !control->Visible()) continue;
     RECT bounds;
     GetWindowRect(control->Handle(), &bounds);
     MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-    // Combo boxes report their dropped-down height; only what shows counts.
-    const int bottom = dynamic_cast<const DropDownList*>(control)
-                           ? bounds.top + Scale(control->Height())
-                           : bounds.bottom;
+    const int bottom = bounds.top + control->ShownHeight();
     contentBottom = std::max(contentBottom, bottom + scrollOffset_);
   }
   RECT client;

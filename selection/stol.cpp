@@ -149,7 +149,7 @@ void Tpodbor_stola::Click_na_letyClick(Component& sender) {
   const std::string article = sender.Name().substr(1);
   ProductAddress = std::string(SiteRoot) + "/srch_art.php?art=" + article;
   OpenWithShiftHeld(podbor_stola->Handle(), ProductAddress);
-  if (auto* label = dynamic_cast<Control*>(&sender)) label->SetTextColor(look::kVisitedPurple);
+  if (Control* label = sender.AsControl()) label->SetTextColor(look::kVisitedPurple);
 }
 
 }  // namespace deskfind
