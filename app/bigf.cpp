@@ -13,6 +13,7 @@
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "selection/stol.h"
+#include "update/online_update.h"
 
 namespace deskfind {
 
@@ -100,9 +101,7 @@ void Tbigform::N7Click(Component&) {
 
 void Tbigform::Label6Click(Component&) { OpenWithShiftHeld(Handle(), SiteRoot); }
 
-void Tbigform::Button3Click(Component&) {
-  // The online update arrives with its own unit.
-}
+void Tbigform::Button3Click(Component&) { RunOnlineUpdate(App(), *this, Memo1()); }
 
 bool Tbigform::SetIEStartPage(std::string_view address) {
   return WriteUserRegistryString(kStartPageKey, "Start Page", address);

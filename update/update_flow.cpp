@@ -74,11 +74,14 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   if (!IsPlainFileName(programName)) return ShowError(environment);
   if (!environment.Confirm(kOfferText)) return;
 
-  // A failed or foreign download must not stay behind looking like a program.
+  // A failed download has left an earlier file of that name as it was: it stays. A foreign
+  // body must not stay behind looking like a program.
   const std::string programFile = folder + programName;
-  if (!environment.Download(SiteAddress(kProgramFilePath), programFile) ||
-      environment.ReadFileStart(programFile, kProgramSignature.size()) !=
-          std::string(kProgramSignature)) {
+  if (!environment.Download(SiteAddress(kProgramFilePath), programFile)) {
+    return ShowError(environment);
+  }
+  if (environment.ReadFileStart(programFile, kProgramSignature.size()) !=
+      std::string(kProgramSignature)) {
     environment.RemoveFile(programFile);
     return ShowError(environment);
   }

@@ -1,0 +1,308 @@
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/program.h"
+#include "tests/support/local_http_server.h"
+
+namespace deskfind::e2e {
+namespace {
+
+using driver::Milliseconds;
+using testing::HttpReply;
+
+const std::wstring kUpdateButton = L"Закачать новую версию программы";
+const std::wstring kErrorText = L"Не удаётся закачать новую версию программы";
+const std::wstring kErrorCaption = L"Проверьте наличие соединения с интернетом";
+const std::wstring kOfferText =
+    L"Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
+const std::wstring kNewProgram = L"deskfind1,1.exe";
+constexpr char kVersionPath[] = "/proga/version.txt";
+constexpr char kProgramPath[] = "/proga/deskfind.exe";
+// The program gives a silent server 30 s; the box follows a little later under Wine.
+constexpr Milliseconds kStalledServerWait{60000};
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream(path.c_str(), std::ios::binary) << bytes;
+}
+
+// The new version the site serves: a small program that records its start.
+std::string MarkerProgram() {
+  static const std::string bytes =
+      ReadBytes(driver::WindowsPath(DESKFIND_UPDATE_MARKER)).value_or(std::string());
+  return bytes;
+}
+
+std::vector<std::wstring> FilesLike(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// The program under test with the shop's site served by a local server through the prefix's
+// proxy setting. Each test publishes what the site serves, then starts the program.
+class UpdateTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    const std::wstring program = driver::ProgramUnderTest();
+    folder_ = program.substr(0, program.find_last_of(L'\\') + 1);
+    RemoveUpdateFiles();
+    ASSERT_FALSE(MarkerProgram().empty()) << "the stand-in program was not built";
+  }
+
+  void TearDown() override {
+    program_.reset();  // ends the program (if still running) before the settings come back
+    if (server_) {
+      for (const std::string& request : server_->Requests()) {
+        EXPECT_EQ(testing::HeaderValue(request, "User-Agent"), "deskfind.exe") << request;
+      }
+    }
+    proxy_.reset();
+    decimal_.reset();
+    server_.reset();
+    RemoveUpdateFiles();
+  }
+
+  void Publish(const std::string& path, const HttpReply& reply) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    site_[path] = reply;
+  }
+
+  // Starts the program; serves the site unless `serve` is false (then nothing listens).
+  void Start(bool commaLocale, bool serve = true) {
+    if (serve) {
+      server_.emplace([this](const std::string& head) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = site_.find(testing::RequestPath(head));
+        return found != site_.end() ? found->second : HttpReply::Make(404, "<html>404</html>");
+      });
+    }
+    proxy_.emplace(serve ? server_->Port() : testing::UnusedPort());
+    if (commaLocale) {
+      decimal_.emplace(L"Control Panel\\International", L"sDecimal");
+      ASSERT_TRUE(decimal_->Set(L","));
+    }
+    ProgramTest::SetUp();
+  }
+
+  void PressUpdate() { ASSERT_TRUE(driver::ClickButton(Child(MainWindow(), kUpdateButton))); }
+
+  HWND WaitForQuestion(Milliseconds timeout = driver::kDefaultTimeout) {
+    return driver::WaitForTopWindow(Pid(), kFormClass, L"Warning", timeout);
+  }
+  // The question's own text: the longest text among its controls.
+  static std::wstring QuestionText(HWND question) {
+    std::wstring text;
+    for (const driver::ChildInfo& child : driver::Children(question)) {
+      if (child.text.size() > text.size()) text = child.text;
+    }
+    return text;
+  }
+  static void Answer(HWND question, bool yes) {
+    ASSERT_TRUE(driver::ClickButton(Child(question, yes ? L"&Yes" : L"&No")));
+    ASSERT_TRUE(driver::WaitForDestroyed(question));
+  }
+
+  void ExpectBoxAndClose(const std::wstring& text, const std::wstring& caption,
+                         Milliseconds timeout = driver::kDefaultTimeout) {
+    const auto box = driver::WaitForMessageBox(Pid(), timeout);
+    ASSERT_TRUE(box.has_value()) << "no message box";
+    EXPECT_EQ(box->text, text);
+    EXPECT_EQ(box->caption, caption);
+    ASSERT_TRUE(driver::AnswerMessageBox(*box, IDOK));
+  }
+
+  // Presses the button with version 1,1 published and answers Yes to the offer.
+  void AcceptOffer() {
+    PressUpdate();
+    const HWND offer = WaitForQuestion();
+    ASSERT_NE(offer, nullptr) << "no offer";
+    EXPECT_EQ(QuestionText(offer), kOfferText);
+    Answer(offer, true);
+  }
+
+  std::wstring NewProgramPath() const { return folder_ + kNewProgram; }
+  std::vector<std::string> RequestedPaths() const {
+    std::vector<std::string> paths;
+    for (const std::string& request : server_->Requests()) {
+      paths.push_back(testing::RequestPath(request));
+    }
+    return paths;
+  }
+  void ExpectNoProgramFileLeft() const {
+    EXPECT_EQ(GetFileAttributesW(NewProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(FilesLike(folder_ + L"*.tmp").empty());
+  }
+
+  void RemoveUpdateFiles() const {
+    for (const std::wstring& name :
+         {std::wstring(L"version.txt"), kNewProgram, kNewProgram + L".started"}) {
+      DeleteFileW((folder_ + name).c_str());
+    }
+    for (const std::wstring& name : FilesLike(folder_ + L"dfd*.tmp")) {
+      DeleteFileW((folder_ + name).c_str());
+    }
+  }
+
+  std::wstring folder_;
+  std::mutex mutex_;
+  std::map<std::string, HttpReply> site_;
+  std::optional<testing::LocalHttpServer> server_;
+  std::optional<testing::ScopedProxy> proxy_;
+  std::optional<testing::ScopedUserValue> decimal_;
+};
+
+TEST_F(UpdateTest, SameVersionSaysComeBackLater) {
+  Publish(kVersionPath, HttpReply::Make(200, "1\r\n"));
+  Start(false);
+  PressUpdate();
+  ExpectBoxAndClose(L"Новой версии программы пока нет!", L"Зайдите через недельку :-))");
+  EXPECT_EQ(RequestedPaths(), std::vector<std::string>{kVersionPath});
+  ExpectNoProgramFileLeft();
+  EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), "1\r\n");
+}
+
+TEST_F(UpdateTest, YesStoresTheNewVersionBesideTheProgramAndHandsOverToIt) {
+  Publish(kVersionPath, HttpReply::Make(200, "1,1\r\nnotes\r\n"));
+  Publish(kProgramPath, HttpReply::Make(200, MarkerProgram()));
+  Start(true);
+  AcceptOffer();
+
+  const HWND handOver = WaitForQuestion();
+  ASSERT_NE(handOver, nullptr) << "no hand-over question";
+  EXPECT_EQ(QuestionText(handOver),
+            L"Новая версия программы закачена!\r\rпод именем deskfind1,1.exe\r\rв папку " +
+                folder_ + L"\r\rЗапустить новую версию, закрыв старую ???");
+  EXPECT_EQ(ReadBytes(NewProgramPath()), MarkerProgram());
+  EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kVersionPath, kProgramPath}));
+
+  Answer(handOver, true);
+  EXPECT_TRUE(driver::WaitUntil([&] {
+    return GetFileAttributesW((NewProgramPath() + L".started").c_str()) != INVALID_FILE_ATTRIBUTES;
+  })) << "the new version did not start";
+  EXPECT_TRUE(Program().WaitForExit()) << "the old version did not end";
+}
+
+TEST_F(UpdateTest, NoAtTheHandOverKeepsTheNewFileAndTheRunningProgram) {
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, HttpReply::Make(200, MarkerProgram()));
+  Start(true);
+  AcceptOffer();
+  const HWND handOver = WaitForQuestion();
+  ASSERT_NE(handOver, nullptr);
+  Answer(handOver, false);
+
+  EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{1000}).has_value());
+  EXPECT_TRUE(Program().IsRunning());
+  EXPECT_TRUE(driver::IsInteractive(MainWindow()));
+  EXPECT_EQ(ReadBytes(NewProgramPath()), MarkerProgram());
+  EXPECT_EQ(GetFileAttributesW((NewProgramPath() + L".started").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(UpdateTest, NoAtTheOfferDownloadsNothing) {
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, HttpReply::Make(200, MarkerProgram()));
+  Start(true);
+  PressUpdate();
+  const HWND offer = WaitForQuestion();
+  ASSERT_NE(offer, nullptr);
+  Answer(offer, false);
+
+  EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{1000}).has_value());
+  EXPECT_EQ(RequestedPaths(), std::vector<std::string>{kVersionPath});
+  ExpectNoProgramFileLeft();
+  EXPECT_TRUE(Program().IsRunning());
+}
+
+TEST_F(UpdateTest, AVersionFileTheSiteAllowsToCacheIsFetchedAgainAtTheNextPress) {
+  Publish(kVersionPath, HttpReply::Make(200, "1", "Cache-Control: public, max-age=3600\r\n"));
+  Start(true);
+  PressUpdate();
+  ExpectBoxAndClose(L"Новой версии программы пока нет!", L"Зайдите через недельку :-))");
+
+  Publish(kVersionPath, HttpReply::Make(200, "1,1", "Cache-Control: public, max-age=3600\r\n"));
+  PressUpdate();
+  const HWND offer = WaitForQuestion();
+  ASSERT_NE(offer, nullptr) << "the second press did not see the new version";
+  Answer(offer, false);
+  EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kVersionPath, kVersionPath}));
+}
+
+TEST_F(UpdateTest, AnEarlierDownloadSurvivesAFailedOneUntouched) {
+  WriteBytes(NewProgramPath(), "MZ earlier download");
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath,
+          HttpReply::CutShort(MarkerProgram().substr(0, 5000), MarkerProgram().size()));
+  Start(true);
+  AcceptOffer();
+  ExpectBoxAndClose(kErrorText, kErrorCaption);
+  EXPECT_EQ(ReadBytes(NewProgramPath()), "MZ earlier download");
+  EXPECT_TRUE(FilesLike(folder_ + L"*.tmp").empty());
+}
+
+// Every way the update can fail ends in the one error box, with no program file left.
+struct FailureCase {
+  const char* name;
+  std::optional<HttpReply> version;  // none: nothing listens
+  std::optional<HttpReply> program;  // set: the offer is accepted
+  Milliseconds wait = driver::kDefaultTimeout;
+};
+
+void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.name; }
+
+class UpdateFailureTest : public UpdateTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(UpdateFailureTest, ShowsTheErrorBoxAndLeavesNoProgram) {
+  const FailureCase& failure = GetParam();
+  if (failure.version) Publish(kVersionPath, *failure.version);
+  if (failure.program) Publish(kProgramPath, *failure.program);
+  Start(true, failure.version.has_value());
+  if (failure.program) {
+    AcceptOffer();
+  } else {
+    PressUpdate();
+  }
+  ExpectBoxAndClose(kErrorText, kErrorCaption, failure.wait);
+  EXPECT_EQ(WaitForQuestion(Milliseconds{0}), nullptr);
+  EXPECT_TRUE(Program().IsRunning());
+  ExpectNoProgramFileLeft();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Site, UpdateFailureTest,
+    ::testing::Values(
+        FailureCase{"NotANumber", HttpReply::Make(200, "1.1 beta\r\n"), std::nullopt},
+        FailureCase{"EmptyVersionFile", HttpReply::Make(200, ""), std::nullopt},
+        FailureCase{"VersionFileNotFound", HttpReply::Make(404, "<html>1,1</html>"), std::nullopt},
+        FailureCase{"NoServer", std::nullopt, std::nullopt},
+        FailureCase{"VersionFileOver64KiB",
+                    HttpReply::Make(200, "1,1\r\n" + std::string(70 * 1024, 'x')), std::nullopt},
+        FailureCase{"VersionFileCutShort", HttpReply::CutShort("1,1", 200), std::nullopt},
+        FailureCase{"ProgramCutShort", HttpReply::Make(200, "1,1"),
+                    HttpReply::CutShort(std::string("MZ") + std::string(3000, 'p'), 9000)},
+        FailureCase{"ProgramWithoutMZ", HttpReply::Make(200, "1,1"),
+                    HttpReply::Make(200, "PK\3\4 not a program")},
+        FailureCase{"ProgramNotFound", HttpReply::Make(200, "1,1"),
+                    HttpReply::Make(404, "MZ<html>404</html>")},
+        FailureCase{"ServerNeverAnswers", HttpReply::Stall(), std::nullopt, kStalledServerWait}),
+    [](const ::testing::TestParamInfo<FailureCase>& testCase) { return testCase.param.name; });
+
+}  // namespace
+}  // namespace deskfind::e2e

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <windows.h>
+#include <winsock2.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace deskfind::testing {
+
+// What the server does with one request.
+struct HttpReply {
+  std::string bytes;   // sent as they are: status line, headers and body
+  bool stall = false;  // accept the request, then never answer until the server stops
+
+  // A complete reply with Content-Length, closing the connection afterwards.
+  static HttpReply Make(int status, const std::string& body, const std::string& extraHeaders = {});
+  // Announces `announced` bytes but sends only `body`, then closes.
+  static HttpReply CutShort(const std::string& body, std::size_t announced);
+  // No Content-Length: the body ends where the connection closes.
+  static HttpReply UntilClose(const std::string& body);
+  static HttpReply Stall();
+};
+
+// A one-thread HTTP server on 127.0.0.1 for the tests: reads each request's head, logs it and
+// answers from the handler, one connection at a time.
+class LocalHttpServer {
+ public:
+  using Handler = std::function<HttpReply(const std::string& requestHead)>;
+
+  explicit LocalHttpServer(Handler handler);
+  LocalHttpServer(const LocalHttpServer&) = delete;
+  LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+  ~LocalHttpServer();
+
+  unsigned short Port() const { return port_; }
+  // The heads of the requests received so far, in order.
+  std::vector<std::string> Requests() const;
+
+ private:
+  void Serve();
+  void Answer(SOCKET connection);
+
+  Handler handler_;
+  SOCKET listener_ = INVALID_SOCKET;
+  unsigned short port_ = 0;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound, then released).
+unsigned short UnusedPort();
+
+// The path of a request head's first line ("GET http://host/path HTTP/1.1" → "/path").
+std::string RequestPath(const std::string& requestHead);
+// The value of a header in a request head, or "" when it is missing.
+std::string HeaderValue(const std::string& requestHead, const std::string& name);
+
+// Sets a value under HKEY_CURRENT_USER for the object's lifetime and then puts back what was
+// there before, including the value's absence.
+class ScopedUserValue {
+ public:
+  ScopedUserValue(std::wstring key, std::wstring name);
+  ScopedUserValue(const ScopedUserValue&) = delete;
+  ScopedUserValue& operator=(const ScopedUserValue&) = delete;
+  ~ScopedUserValue();
+
+  bool Set(const std::wstring& value);
+  bool Set(DWORD value);
+
+ private:
+  bool Write(DWORD type, const void* data, DWORD size);
+
+  std::wstring key_, name_;
+  bool existed_ = false;
+  DWORD type_ = REG_NONE;
+  std::vector<BYTE> data_;
+};
+
+// Points WinINet at a server on 127.0.0.1:port as the user's proxy while it lives, so that every
+// address (the shop's site included) reaches that server.
+class ScopedProxy {
+ public:
+  explicit ScopedProxy(unsigned short port);
+
+ private:
+  ScopedUserValue enable_, server_;
+};
+
+}  // namespace deskfind::testing

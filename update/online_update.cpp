@@ -1,0 +1,101 @@
+#include "update/online_update.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/application.h"
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/services.h"
+#include "platform/utf16.h"
+#include "platform/win32_handles.h"
+#include "update/get_inet_file.h"
+#include "update/update_flow.h"
+#include "update/version_number.h"
+
+namespace deskfind {
+namespace {
+
+constexpr UINT kSiteCodePage = 1251;     // the shop's site writes its texts in Windows-1251
+constexpr INT_PTR kShellSucceeded = 32;  // ShellExecute's results above this mean success
+
+// A longer line is no version (the file name made of it would be too long), and the memo's
+// word wrap takes seconds over a line of many kilobytes.
+constexpr std::size_t kMemoTextLimit = 255;
+
+using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+
+std::string SiteTextToUtf8(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int length = static_cast<int>(bytes.size());
+  const int wideLength = MultiByteToWideChar(kSiteCodePage, 0, bytes.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(kSiteCodePage, 0, bytes.data(), length, wide.data(), wideLength);
+  return Utf8(wide);
+}
+
+class WindowUpdateEnvironment final : public UpdateEnvironment {
+ public:
+  WindowUpdateEnvironment(Application& app, Form& mainWindow, Memo& versionMemo)
+      : app_(app), mainWindow_(mainWindow), versionMemo_(versionMemo) {}
+
+  void ShowHourglass() override { app_.SetWaitCursor(true); }
+  void RestoreCursor() override { app_.SetWaitCursor(false); }
+  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
+    app_.ShowMessage(text, caption, style);
+  }
+  bool Confirm(std::string_view text) override { return app_.Confirm(text) == IDYES; }
+  void CloseMainWindow() override { mainWindow_.Close(); }
+  std::string DecimalSeparator() override { return UserDecimalSeparator(); }
+
+  std::string UpdateFolder() override { return Utf8(ProgramFolder()); }
+  bool Download(std::string_view address, const std::string& path) override {
+    return GetInetFile(address, path);
+  }
+
+  // The first line of what is read also goes into the hidden memo, as the version text always
+  // has. The bytes returned are the file's own: the memo cannot change the version text.
+  std::optional<std::string> ReadFileStart(const std::string& path, std::size_t maxBytes) override {
+    const HANDLE opened = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+    const FileHandle file(opened);
+    std::string bytes(maxBytes, '\0');
+    std::size_t filled = 0;
+    while (filled < maxBytes) {
+      const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(maxBytes - filled, 65536));
+      DWORD read = 0;
+      if (!ReadFile(file.Get(), bytes.data() + filled, wanted, &read, nullptr)) {
+        return std::nullopt;
+      }
+      if (read == 0) break;
+      filled += read;
+    }
+    bytes.resize(filled);
+    versionMemo_.SetText(SiteTextToUtf8(FirstLine(bytes).substr(0, kMemoTextLimit)));
+    return bytes;
+  }
+
+  void RemoveFile(const std::string& path) override { DeleteFileW(Utf16(path).c_str()); }
+  bool StartProgram(const std::string& path) override {
+    return ShellOpen(mainWindow_.Handle(), "open", path) > kShellSucceeded;
+  }
+
+ private:
+  Application& app_;
+  Form& mainWindow_;
+  Memo& versionMemo_;
+};
+
+}  // namespace
+
+void RunOnlineUpdate(Application& app, Form& mainWindow, Memo& versionMemo) {
+  WindowUpdateEnvironment environment(app, mainWindow, versionMemo);
+  RunUpdate(environment);
+}
+
+}  // namespace deskfind
