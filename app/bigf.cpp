@@ -30,7 +30,7 @@ FormLayout MainLayout() {
   return layout;
 }
 
-constexpr std::string_view kStartPageKey = "Software\\Microsoft\\Internet Explorer\\Main";
+constexpr std::string_view kStartPageKey = R"(Software\Microsoft\Internet Explorer\Main)";
 
 }  // namespace
 

@@ -23,7 +23,7 @@ SIZE MeasureText(Form& form, const FontSpec& font, const std::wstring& text) {
 }
 
 BitmapHandle LoadBitmapResource(Form& form, int resource, int size) {
-  if (resource == 0) return BitmapHandle();
+  if (resource == 0) return {};
   const int scaled = form.Scale(size);
   return BitmapHandle(
       static_cast<HBITMAP>(LoadImageW(form.App().Instance(), MAKEINTRESOURCEW(resource),

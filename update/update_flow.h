@@ -12,7 +12,7 @@ inline constexpr unsigned kMessageWarning = 0x30;  // exclamation-mark icon, OK 
 inline constexpr unsigned kMessageError = 0x10;    // stop-sign icon, OK button
 
 // A longer version file is not ours: it counts as a failed download.
-inline constexpr std::size_t kMaxVersionFileBytes = 64 * 1024;
+inline constexpr std::size_t kMaxVersionFileBytes = 64 * std::size_t{1024};
 
 // What the update command needs from the window, the network and the disk. Texts and paths
 // are UTF-8; paths are full paths. Any member may throw: the command then ends as if a

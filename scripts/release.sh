@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds the program customers get and its archive, the same bytes on every run of a commit:
+#   dist/deskfind.exe          the stripped, statically linked 32-bit program (win32 preset)
+#   dist/deskfind-VERSION.zip  deskfind.exe and readme.txt, the customers' Russian readme
+# The build starts from an empty build/release every time, so nothing of a developer's build
+# folders reaches the release. Prints the SHA-256 of both files.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+scripts/deps.sh
+
+build=$root/build/release
+dist=$root/dist
+
+# Every time stamp the tools write comes from the last commit, not from the clock.
+SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
+if [ -n "$(git -C "$root" status --porcelain)" ]; then
+  echo "release.sh: the tree has uncommitted changes; the files will not match a build of" \
+    "the commit" >&2
+fi
+
+rm -rf "$build"
+cmake --preset win32 -S "$root" -B "$build" >/dev/null
+cmake --build "$build" --target deskfind
+
+exe=$build/app/deskfind.exe
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+
+# The program must import system DLLs only: a MinGW runtime DLL would be missing on the
+# customer's machine.
+if i686-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: *lib'; then
+  echo "release.sh: $exe needs a MinGW runtime DLL; it must be linked statically" >&2
+  exit 1
+fi
+# The manifest (Common Controls 6, DPI awareness) and the version resource travel inside.
+# (grep -q would end the pipe early, and strings' broken pipe would fail it.)
+if ! strings -a "$exe" | grep -F Microsoft.Windows.Common-Controls >/dev/null ||
+  ! strings -a -e l "$exe" | grep -x VS_VERSION_INFO >/dev/null; then
+  echo "release.sh: $exe lacks its manifest or its version information" >&2
+  exit 1
+fi
+# Without debug information and with NDEBUG the compiler records no source paths; a path here
+# (a new __FILE__, say) would make two checkouts differ: map it with -ffile-prefix-map.
+if strings -a "$exe" | grep -F "$root"; then
+  echo "release.sh: $exe holds a path of this checkout" >&2
+  exit 1
+fi
+
+# The readme must show the shop's address and phone exactly as the program does.
+readme_source=$root/assets/readme.txt
+for name in kShopHost kShopPhone; do
+  value=$(sed -n "s/.*$name = \"\(.*\)\";/\1/p" app/shop.h)
+  if [ -z "$value" ] || ! grep -qF "$value" "$readme_source"; then
+    echo "release.sh: $readme_source lacks $name (\"$value\") from app/shop.h" >&2
+    exit 1
+  fi
+done
+
+rm -rf "$dist"
+mkdir -p "$dist"
+cp "$exe" "$dist/deskfind.exe"
+# Notepad of every Windows since XP reads UTF-8 with a byte order mark as UTF-8, whatever the
+# system's code page; without the mark the Notepad of Windows 7 and 8 takes it for the ANSI
+# code page. Lines end in CR LF: older Notepads show bare LF as one long line.
+{
+  printf '\357\273\277'
+  sed 's/$/\r/' "$readme_source"
+} >"$dist/readme.txt"
+
+# zip stores each file's modification time (in local time: hence TZ) and, without -X, owners
+# and extra time stamps; the file order is the order given.
+touch -d "@$SOURCE_DATE_EPOCH" "$dist/deskfind.exe" "$dist/readme.txt"
+archive=$dist/deskfind-$version.zip
+(cd "$dist" && TZ=UTC zip -X -q -9 "$archive" deskfind.exe readme.txt)
+touch -d "@$SOURCE_DATE_EPOCH" "$archive"
+
+echo "Release $version of commit $(git -C "$root" log -1 --format=%h)" \
+  "(SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"
+(cd "$dist" && sha256sum deskfind.exe "deskfind-$version.zip")
