@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds all three targets and runs every test: natively, then the Windows tests under Wine.
+# Builds all three targets and runs every test: natively, the release checks (the native tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzz run, clang-tidy; set
+# QUICK=1 to skip them), then the Windows tests under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/deps.sh
@@ -10,6 +12,12 @@ for preset in native win64 win32; do
 done
 
 ctest --preset native
+
+if [ "${QUICK:-0}" != 1 ]; then
+  scripts/sanitize.sh
+  scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+  scripts/tidy.sh
+fi
 
 # A fresh Wine prefix and display of this run's own, ended however the run ends.
 state=build/win64/wine
