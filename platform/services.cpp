@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "platform/dynamic_library.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
 
@@ -10,8 +11,11 @@ namespace deskfind {
 INT_PTR ShellOpen(HWND owner, std::string_view verb, std::string_view target) {
   const std::wstring wideVerb = Utf16(verb);
   const std::wstring wideTarget = Utf16(target);
-  HINSTANCE result = ShellExecuteW(owner, verb.empty() ? nullptr : wideVerb.c_str(),
-                                   wideTarget.c_str(), nullptr, nullptr, SW_SHOW);
+  static const DynamicLibrary shell(L"shell32.dll");
+  static const auto shellExecute = shell.Get<decltype(&ShellExecuteW)>("ShellExecuteW");
+  if (!shellExecute) return SE_ERR_NOASSOC;
+  HINSTANCE result = shellExecute(owner, verb.empty() ? nullptr : wideVerb.c_str(),
+                                  wideTarget.c_str(), nullptr, nullptr, SW_SHOW);
   return reinterpret_cast<INT_PTR>(result);
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/dynamic_library.h"
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
@@ -20,8 +21,32 @@ constexpr DWORD kStatusOk = 200;
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 
+// The internet library, loaded by the first download instead of at every start.
+struct WinInet {
+  DynamicLibrary library{L"wininet.dll"};
+  decltype(&InternetOpenW) open = library.Get<decltype(open)>("InternetOpenW");
+  decltype(&InternetSetOptionW) setOption = library.Get<decltype(setOption)>("InternetSetOptionW");
+  decltype(&InternetCrackUrlW) crackUrl = library.Get<decltype(crackUrl)>("InternetCrackUrlW");
+  decltype(&InternetConnectW) connect = library.Get<decltype(connect)>("InternetConnectW");
+  decltype(&HttpOpenRequestW) openRequest = library.Get<decltype(openRequest)>("HttpOpenRequestW");
+  decltype(&HttpSendRequestW) sendRequest = library.Get<decltype(sendRequest)>("HttpSendRequestW");
+  decltype(&HttpQueryInfoW) queryInfo = library.Get<decltype(queryInfo)>("HttpQueryInfoW");
+  decltype(&InternetReadFile) readFile = library.Get<decltype(readFile)>("InternetReadFile");
+  decltype(&InternetCloseHandle) closeHandle =
+      library.Get<decltype(closeHandle)>("InternetCloseHandle");
+
+  bool Complete() const {
+    return open && setOption && crackUrl && connect && openRequest && sendRequest && queryInfo &&
+           readFile && closeHandle;
+  }
+  static const WinInet& Get() {
+    static const WinInet library;
+    return library;
+  }
+};
+
 struct InternetHandleTraits {
-  static void Close(HINTERNET handle) { InternetCloseHandle(handle); }
+  static void Close(HINTERNET handle) { WinInet::Get().closeHandle(handle); }
   static void Count(int) {}
 };
 using InternetHandle = UniqueHandle<HINTERNET, InternetHandleTraits>;
@@ -86,7 +111,7 @@ class TemporaryFile {
 };
 
 bool SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
-  return InternetSetOptionW(handle, option, &milliseconds, sizeof(milliseconds));
+  return WinInet::Get().setOption(handle, option, &milliseconds, sizeof(milliseconds));
 }
 
 // Closing a handle closes the handles opened under it: the connection lives as long as the
@@ -105,7 +130,8 @@ bool OpenRequest(HINTERNET session, const std::wstring& address, DWORD timeout,
   parts.dwStructSize = sizeof(parts);
   parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
       1;
-  if (!InternetCrackUrlW(address.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) {
+  const WinInet& inet = WinInet::Get();
+  if (!inet.crackUrl(address.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) {
     return false;
   }
   const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -113,21 +139,21 @@ bool OpenRequest(HINTERNET session, const std::wstring& address, DWORD timeout,
   object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   if (object.empty()) object = L"/";
 
-  opened.connection.Reset(InternetConnectW(session, host.c_str(), parts.nPort, nullptr, nullptr,
-                                           INTERNET_SERVICE_HTTP, 0, 0));
+  opened.connection.Reset(inet.connect(session, host.c_str(), parts.nPort, nullptr, nullptr,
+                                       INTERNET_SERVICE_HTTP, 0, 0));
   if (!opened.connection) return false;
-  opened.request.Reset(HttpOpenRequestW(opened.connection.Get(), L"GET", object.c_str(), nullptr,
+  opened.request.Reset(inet.openRequest(opened.connection.Get(), L"GET", object.c_str(), nullptr,
                                         nullptr, nullptr, kRequestFlags, 0));
   return opened.request &&
          SetTimeout(opened.request.Get(), INTERNET_OPTION_SEND_TIMEOUT, timeout) &&
          SetTimeout(opened.request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, timeout) &&
-         HttpSendRequestW(opened.request.Get(), nullptr, 0, nullptr, 0);
+         inet.sendRequest(opened.request.Get(), nullptr, 0, nullptr, 0);
 }
 
 std::optional<DWORD> QueryNumber(HINTERNET request, DWORD what) {
   DWORD value = 0;
   DWORD size = sizeof(value);
-  if (!HttpQueryInfoW(request, what | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
+  if (!WinInet::Get().queryInfo(request, what | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
     return std::nullopt;
   }
   return value;
@@ -137,9 +163,11 @@ std::optional<DWORD> QueryNumber(HINTERNET request, DWORD what) {
 
 bool GetInetFile(std::string_view address, std::string_view localPath,
                  const DownloadLimits& limits) {
+  const WinInet& inet = WinInet::Get();
+  if (!inet.Complete()) return false;
   const std::wstring agent = ProgramFileName();
   const InternetHandle session(
-      InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+      inet.open(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   // Without time-outs a server that accepts and then stalls would block the window for ever.
   if (!session ||
       !SetTimeout(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.timeoutMilliseconds)) {
@@ -163,7 +191,7 @@ bool GetInetFile(std::string_view address, std::string_view localPath,
   std::uint64_t received = 0;
   for (;;) {
     DWORD read = 0;
-    if (!InternetReadFile(request.Get(), buffer, kBlockBytes, &read)) return false;
+    if (!inet.readFile(request.Get(), buffer, kBlockBytes, &read)) return false;
     if (read == 0) break;
     received += read;
     if (received > limits.maxBytes) return false;
