@@ -4,22 +4,22 @@
 
 namespace deskfind {
 
-HFONT FontCache::Get(const FontSpec& spec) {
-  auto found = fonts_.find(spec);
+HFONT FontCache::Get(const FontSpec& wanted) {
+  auto found = fonts_.find(wanted);
   if (found != fonts_.end()) return found->second.Get();
 
   LOGFONTW font{};
   // A negative height asks for the character height, not the cell height.
-  font.lfHeight = -MulDiv(spec.height, dpi_, 96);
-  font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  font.lfUnderline = spec.underline ? TRUE : FALSE;
+  font.lfHeight = -MulDiv(wanted.height, dpi_, 96);
+  font.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
+  font.lfUnderline = wanted.underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
   font.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(font.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+  lstrcpynW(font.lfFaceName, wanted.face.c_str(), LF_FACESIZE);
   FontHandle handle(CreateFontIndirectW(&font));
   if (!handle) throw std::runtime_error("cannot create a font");
   HFONT result = handle.Get();
-  fonts_.emplace(spec, std::move(handle));
+  fonts_.emplace(wanted, std::move(handle));
   return result;
 }
 

@@ -30,7 +30,7 @@ class FontCache {
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
 
-  HFONT Get(const FontSpec& spec);
+  HFONT Get(const FontSpec& wanted);
   int Size() const { return static_cast<int>(fonts_.size()); }
 
  private:

@@ -282,7 +282,7 @@ Control* Form::ControlOf(HWND child) const {
 
 int Form::Scale(int length) const { return MulDiv(length, application_.Dpi(), 96); }
 
-HFONT Form::FontFor(const FontSpec& spec) const { return application_.Fonts().Get(spec); }
+HFONT Form::FontFor(const FontSpec& wanted) const { return application_.Fonts().Get(wanted); }
 
 void Form::Show() {
   ShowWindow(Handle(), SW_SHOW);

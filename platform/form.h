@@ -61,7 +61,7 @@ class Form {
 
   // Screen pixels for a length at 96 DPI.
   int Scale(int length) const;
-  HFONT FontFor(const FontSpec& spec) const;
+  HFONT FontFor(const FontSpec& wanted) const;
   const FontSpec& DefaultFont() const { return font_; }
 
   void Show();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; does nothing when all are there.
-# Never wine32 and never the i386 architecture: this machine cannot run 32-bit code.
+# Only the 64-bit Wine packages: this machine cannot run 32-bit code, and a 32-bit loader
+# would break every Wine run.
 set -euo pipefail
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64 wine wine64 xvfb xauth googletest fonts-liberation imagemagick file
