@@ -15,23 +15,13 @@ TAboutBox* AboutBox = nullptr;
 
 namespace {
 
-FormLayout AboutLayout() {
-  FormLayout layout;
-  layout.caption = "About";
-  layout.centred = true;
-  layout.clientSize = true;
-  layout.width = 311, layout.height = 313;
-  layout.border = Border::kDialog;
-  layout.font = look::kWindowFont;
-  return layout;
-}
-
 // Controls on the panel are placed relative to its top-left corner.
 constexpr int kPanelLeft = 8, kPanelTop = 8;
 
 }  // namespace
 
-TAboutBox::TAboutBox(Application& application) : Form(application, AboutLayout()) {
+TAboutBox::TAboutBox(Application& application)
+    : Form(application, FormLayout::CentredDialog("About", 311, 313, look::kWindowFont)) {
   okButton_ = &Add<PushButton>("OKButton", 111, 276, 75, 25, "OK", true);
   okButton_->OnClick = [this](Component&) { SetModalResult(IDOK); };
   Add<Panel>("Panel1", kPanelLeft, kPanelTop, 289, 257);

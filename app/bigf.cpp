@@ -21,20 +21,13 @@ Tbigform* bigform = nullptr;
 
 namespace {
 
-FormLayout MainLayout() {
-  FormLayout layout;
-  layout.caption = "Подбор мебели в магазине Столвер";
-  layout.left = 192, layout.top = 107;
-  layout.width = 769, layout.height = 506;
-  layout.font = look::kWindowFont;
-  return layout;
-}
-
 constexpr std::string_view kStartPageKey = R"(Software\Microsoft\Internet Explorer\Main)";
 
 }  // namespace
 
-Tbigform::Tbigform(Application& application) : Form(application, MainLayout()) {
+Tbigform::Tbigform(Application& application)
+    : Form(application, FormLayout::Sizeable("Подбор мебели в магазине Столвер", 192, 107, 769, 506,
+                                             look::kWindowFont)) {
   Add<Picture>("Image1", 8, 8, 121, 121, IDB_LOGO, 120);
 
   auto& siteLink = Add<Label>("Label6", 160, 104, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);

@@ -51,13 +51,8 @@ Geometry Measure(Application& application, std::string_view text) {
 }
 
 FormLayout DialogLayout(const Geometry& geometry) {
-  FormLayout layout;
-  layout.caption = "Warning";
-  layout.centred = true;
-  layout.clientSize = true;
-  layout.width = geometry.clientWidth;
-  layout.height = geometry.clientHeight;
-  layout.border = Border::kDialog;
+  FormLayout layout =
+      FormLayout::CentredDialog("Warning", geometry.clientWidth, geometry.clientHeight, FontSpec{});
   layout.programIcon = false;
   return layout;
 }

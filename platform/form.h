@@ -29,6 +29,27 @@ struct FormLayout {
   Border border = Border::kSizeable;
   FontSpec font;
   bool programIcon = true;
+
+  // An ordinary resizable window at a screen position, sized by its frame.
+  static FormLayout Sizeable(std::string caption, int left, int top, int width, int height,
+                             const FontSpec& font) {
+    FormLayout layout;
+    layout.caption = std::move(caption);
+    layout.left = left, layout.top = top, layout.width = width, layout.height = height;
+    layout.font = font;
+    return layout;
+  }
+  // A dialog centred on the screen, sized by its client area.
+  static FormLayout CentredDialog(std::string caption, int clientWidth, int clientHeight,
+                                  const FontSpec& font) {
+    FormLayout layout;
+    layout.caption = std::move(caption);
+    layout.centred = layout.clientSize = true;
+    layout.width = clientWidth, layout.height = clientHeight;
+    layout.border = Border::kDialog;
+    layout.font = font;
+    return layout;
+  }
 };
 
 // A top-level window that owns its components in creation order.

@@ -19,15 +19,6 @@ std::string ProductAddress;
 
 namespace {
 
-FormLayout SelectionLayout() {
-  FormLayout layout;
-  layout.caption = "Подбор компьютерного стола";
-  layout.left = 192, layout.top = 107;
-  layout.width = 960, layout.height = 660;
-  layout.font = look::kWindowFont;
-  return layout;
-}
-
 const std::vector<std::string> kWidths{"60",  "70",  "80",  "90",  "100", "110",
                                        "120", "130", "140", "150", "160"};
 
@@ -45,7 +36,9 @@ int ChosenWidth(const DropDownList& list, int whenOpen) {
 
 }  // namespace
 
-Tpodbor_stola::Tpodbor_stola(Application& application) : Form(application, SelectionLayout()) {
+Tpodbor_stola::Tpodbor_stola(Application& application)
+    : Form(application, FormLayout::Sizeable("Подбор компьютерного стола", 192, 107, 960, 660,
+                                             look::kWindowFont)) {
   EnableVerticalScrolling();
   Add<Label>("Label1", 56, 48, "Ширина компьютерного стола", look::kHeadingFont);
   Add<Label>("Label3", 104, 69, "от", look::kHeadingFont);
