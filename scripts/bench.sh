@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds what the benchmarks need and prints their figures: start-up time against a minimal
-# one-window program, search speed against bare STATIC windows, and the release program's size.
+# one-window program, search speed against bare STATIC windows, the update's download against a
+# bare WinINet loop, and the release program's size.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/deps.sh
@@ -20,5 +21,6 @@ echo "deskfind benchmarks on $(nproc) cores, $(uname -m), Wine $(wine --version 
 scripts/wine-run "$bench/startup_bench.exe" build/win64/app/deskfind.exe \
   "$bench/minimal_window.exe" "${STARTUP_RUNS:-11}"
 scripts/wine-run "$bench/search_bench.exe" "${SEARCH_RUNS:-21}"
+scripts/wine-run "$bench/download_bench.exe" "${DOWNLOAD_RUNS:-11}"
 size=$(stat -c %s build/win32/app/deskfind.exe)
 echo "release program build/win32/app/deskfind.exe: $size bytes ($((size / 1024)) KiB; target <= 350 KB)"
