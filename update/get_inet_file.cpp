@@ -2,10 +2,12 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/dynamic_library.h"
 #include "platform/services.h"
@@ -31,13 +33,15 @@ struct WinInet {
   decltype(&HttpOpenRequestW) openRequest = library.Get<decltype(openRequest)>("HttpOpenRequestW");
   decltype(&HttpSendRequestW) sendRequest = library.Get<decltype(sendRequest)>("HttpSendRequestW");
   decltype(&HttpQueryInfoW) queryInfo = library.Get<decltype(queryInfo)>("HttpQueryInfoW");
+  decltype(&InternetQueryDataAvailable) dataAvailable =
+      library.Get<decltype(dataAvailable)>("InternetQueryDataAvailable");
   decltype(&InternetReadFile) readFile = library.Get<decltype(readFile)>("InternetReadFile");
   decltype(&InternetCloseHandle) closeHandle =
       library.Get<decltype(closeHandle)>("InternetCloseHandle");
 
   bool Complete() const {
     return open && setOption && crackUrl && connect && openRequest && sendRequest && queryInfo &&
-           readFile && closeHandle;
+           dataAvailable && readFile && closeHandle;
   }
   static const WinInet& Get() {
     static const WinInet library;
@@ -81,6 +85,7 @@ class TemporaryFile {
       ThrowFileError("cannot open", path_);
     }
     file_.Reset(file);
+    pending_.reserve(kWriteBytes);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -89,14 +94,15 @@ class TemporaryFile {
     if (!path_.empty()) DeleteFileW(path_.c_str());
   }
 
+  // Blocks are gathered and written in large pieces: a write per small block costs a
+  // round trip to the file system each.
   void Write(const char* data, DWORD size) {
-    DWORD written = 0;
-    if (!WriteFile(file_.Get(), data, size, &written, nullptr) || written != size) {
-      ThrowFileError("cannot write", path_);
-    }
+    if (pending_.size() + size > kWriteBytes) Flush();
+    pending_.insert(pending_.end(), data, data + size);
   }
 
   void MoveOver(const std::wstring& target) {
+    Flush();
     file_.Reset();
     if (!MoveFileExW(path_.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -106,8 +112,21 @@ class TemporaryFile {
   }
 
  private:
+  static constexpr std::size_t kWriteBytes = 64 * 1024;
+
+  void Flush() {
+    if (pending_.empty()) return;
+    const auto size = static_cast<DWORD>(pending_.size());
+    DWORD written = 0;
+    if (!WriteFile(file_.Get(), pending_.data(), size, &written, nullptr) || written != size) {
+      ThrowFileError("cannot write", path_);
+    }
+    pending_.clear();
+  }
+
   std::wstring path_;
   FileHandle file_;
+  std::vector<char> pending_;
 };
 
 bool SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
@@ -190,6 +209,10 @@ bool GetInetFile(std::string_view address, std::string_view localPath,
   char buffer[kBlockBytes];
   std::uint64_t received = 0;
   for (;;) {
+    // Asking what is available first lets the library fill its own buffer from the network
+    // in large reads; the block read then comes from memory.
+    DWORD available = 0;
+    if (!inet.dataAvailable(request.Get(), &available, 0, 0)) return false;
     DWORD read = 0;
     if (!inet.readFile(request.Get(), buffer, kBlockBytes, &read)) return false;
     if (read == 0) break;
