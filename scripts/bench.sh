@@ -18,9 +18,13 @@ export DESKFIND_WINE_STATE=$state
 bench=build/win64/tests/bench
 
 echo "deskfind benchmarks on $(nproc) cores, $(uname -m), Wine $(wine --version 2>/dev/null)"
+# One table: a row per measure, as each benchmark prints it.
+row() { sed -e 's/^/| /' -e 's/$/ |/'; }
+echo "| measure: deskfind against its yardstick |"
+echo "|---|"
 scripts/wine-run "$bench/startup_bench.exe" build/win64/app/deskfind.exe \
-  "$bench/minimal_window.exe" "${STARTUP_RUNS:-11}"
-scripts/wine-run "$bench/search_bench.exe" "${SEARCH_RUNS:-21}"
-scripts/wine-run "$bench/download_bench.exe" "${DOWNLOAD_RUNS:-11}"
+  "$bench/minimal_window.exe" "${STARTUP_RUNS:-11}" | row
+scripts/wine-run "$bench/search_bench.exe" "${SEARCH_RUNS:-21}" | row
+scripts/wine-run "$bench/download_bench.exe" "${DOWNLOAD_RUNS:-11}" | row
 size=$(stat -c %s build/win32/app/deskfind.exe)
-echo "release program build/win32/app/deskfind.exe: $size bytes ($((size / 1024)) KiB; target <= 350 KB)"
+echo "release program build/win32/app/deskfind.exe: $size bytes ($((size / 1024)) KiB; target <= 350 KB)" | row
