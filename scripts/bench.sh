@@ -19,7 +19,7 @@ bench=build/win64/tests/bench
 
 echo "deskfind benchmarks on $(nproc) cores, $(uname -m), Wine $(wine --version 2>/dev/null)"
 # One table: a row per measure, as each benchmark prints it.
-row() { sed -e 's/^/| /' -e 's/$/ |/'; }
+row() { tr -d '\r' | sed -e 's/^/| /' -e 's/$/ |/'; }
 echo "| measure: deskfind against its yardstick |"
 echo "|---|"
 scripts/wine-run "$bench/startup_bench.exe" build/win64/app/deskfind.exe \
