@@ -112,7 +112,7 @@ class TemporaryFile {
   }
 
  private:
-  static constexpr std::size_t kWriteBytes = 64 * 1024;
+  static constexpr std::size_t kWriteBytes = 64 * std::size_t{1024};
 
   void Flush() {
     if (pending_.empty()) return;
