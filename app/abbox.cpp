@@ -42,7 +42,7 @@ TAboutBox::TAboutBox(Application& application)
   FontSpec linkFont = look::kWindowFont;
   linkFont.underline = true;
   auto& siteLink = Add<Label>("Label3", linkLeft, linkTop, SiteRoot, linkFont, look::kLinkBlue);
-  siteLink.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  siteLink.SetCursor(look::HandCursor());
   siteLink.SetTooltip(kShopHost);
   siteLink.OnClick = [this](Component& sender) { Label3Click(sender); };
 

@@ -31,7 +31,7 @@ Tbigform::Tbigform(Application& application)
   Add<Picture>("Image1", 8, 8, 121, 121, IDB_LOGO, 120);
 
   auto& siteLink = Add<Label>("Label6", 160, 104, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);
-  siteLink.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  siteLink.SetCursor(look::HandCursor());
   siteLink.SetTooltip(kShopHost);
   siteLink.OnClick = [this](Component& sender) { Label6Click(sender); };
 

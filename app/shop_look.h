@@ -13,4 +13,10 @@ inline const FontSpec kSiteLinkFont{L"Times New Roman", 16, true, true};
 inline constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
 inline constexpr COLORREF kVisitedPurple = RGB(128, 0, 128);
 
+// The system's shared hand-point cursor, looked up once; never destroyed.
+inline HCURSOR HandCursor() {
+  static const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+  return hand;
+}
+
 }  // namespace deskfind::look

@@ -122,10 +122,7 @@ Application::Application(HINSTANCE instance, int iconResource)
   current = this;
 }
 
-Application::~Application() {
-  DeleteDC(measuringDC_);
-  current = nullptr;
-}
+Application::~Application() { current = nullptr; }
 
 Application& Application::Current() {
   if (!current) throw std::logic_error("no application");

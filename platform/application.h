@@ -35,7 +35,7 @@ class Application {
   int Dpi() const { return dpi_; }
   FontCache& Fonts() { return fonts_; }
   // A memory device context for measuring texts, shared by every label.
-  HDC MeasuringDC() const { return measuringDC_; }
+  HDC MeasuringDC() const { return measuringDC_.Get(); }
   HICON ProgramIcon(bool large) const { return large ? largeIcon_.Get() : smallIcon_.Get(); }
 
   // Runs the message loop for the main form until the program is asked to end.
@@ -69,7 +69,7 @@ class Application {
   IconHandle largeIcon_;
   IconHandle smallIcon_;
   WindowHandle window_;
-  HDC measuringDC_;
+  MemoryDC measuringDC_;
   Form* mainForm_ = nullptr;
   HCURSOR waitCursor_ = nullptr;
   bool quitting_ = false;

@@ -74,6 +74,10 @@ struct KernelHandleTraits {
   static void Close(HANDLE handle) { CloseHandle(handle); }
   static void Count(int) {}
 };
+struct MemoryDCTraits {
+  static void Close(HDC dc) { DeleteDC(dc); }
+  static void Count(int) {}
+};
 struct RegistryKeyTraits {
   static void Close(HKEY key) { RegCloseKey(key); }
   static void Count(int) {}
@@ -86,6 +90,7 @@ using IconHandle = UniqueHandle<HICON, IconTraits>;
 using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
 using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+using MemoryDC = UniqueHandle<HDC, MemoryDCTraits>;
 
 // A device context for measuring or drawing, released at scope end.
 class ScopedGetDC {

@@ -49,7 +49,7 @@ Tpodbor_stola::Tpodbor_stola(Application& application)
   clickNaLety_->OnClick = [this](Component& sender) { Click_na_letyClick(sender); };
 
   auto& siteLink = Add<Label>("Label6", 40, 8, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);
-  siteLink.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  siteLink.SetCursor(look::HandCursor());
   siteLink.SetTooltip(kShopHost);
   siteLink.OnClick = [this](Component& sender) { Label6Click(sender); };
   Add<Label>("Label7", 208, 10, std::string(kShopPhone) + std::string(kShopHours),
@@ -108,7 +108,7 @@ void Tpodbor_stola::selectClick(Component&) {
     FontSpec bold = DefaultFont();
     bold.bold = true;
     auto& notice = Add<Label>("net_stola", 500, kFirstRowTop, kNotFoundText, bold, kBlack);
-    notice.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    notice.SetCursor(look::HandCursor());
     notice.SetShowsTooltip(true);
   }
 }
@@ -119,7 +119,7 @@ void Tpodbor_stola::AddRow(const DeskRecord& desk, int top) {
   linkFont.underline = true;
 
   auto& name = Add<Label>("_" + article, kNameLeft, top, NameText(desk), linkFont, look::kLinkBlue);
-  name.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  name.SetCursor(look::HandCursor());
   name.SetTooltip(desk.name);
   name.OnClick = clickNaLety_->OnClick;
 
