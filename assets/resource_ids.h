@@ -5,7 +5,7 @@
 /* The shell shows the icon with the lowest id as the program's icon. */
 #define IDI_DESKFIND 1
 
-/* 24-bit bitmaps: the shop's logo (120x120) and the two furniture pictures (100x100). */
+/* Bitmaps: the shop's logo (120x120, 8-bit) and the two furniture pictures (100x100, 24-bit). */
 #define IDB_LOGO 101
 #define IDB_DESK 102
 #define IDB_CHEST 103

@@ -45,7 +45,6 @@ class DeskCatalogue {
 
   // Assigns all entries, numbers 1..kSize in the shop's order.
   void Fill();
-  bool Filled() const { return filled_; }
 
   // number is 1..kSize.
   const DeskRecord& Entry(int number) const;

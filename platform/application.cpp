@@ -70,7 +70,7 @@ class DisabledWindows {
 
 bool IsFormWindow(HWND window) {
   wchar_t name[32];
-  return GetClassNameW(window, name, 32) && lstrcmpW(name, L"DeskfindForm") == 0;
+  return GetClassNameW(window, name, 32) && lstrcmpW(name, Form::kClassName) == 0;
 }
 
 void Dispatch(MSG& message) {
@@ -124,17 +124,14 @@ Application::Application(HINSTANCE instance, int iconResource)
 
 Application::~Application() { current = nullptr; }
 
-Application& Application::Current() {
-  if (!current) throw std::logic_error("no application");
-  return *current;
-}
-
 int Application::Run(Form& mainForm) {
   mainForm_ = &mainForm;
   mainForm.Show();
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
-  return static_cast<int>(message.wParam);
+  BOOL got;
+  while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) Dispatch(message);
+  // On failure (-1) the message was never filled in: there is no exit code to pass on.
+  return got == 0 ? static_cast<int>(message.wParam) : 1;
 }
 
 void Application::Terminate() {
@@ -167,9 +164,10 @@ void Application::RunModalLoop(Form& form) {
   while (!form.ModalDone() && !quitting_) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) {
-      // The program is ending: leave the quit message for the main loop.
+      // The program is ending: leave the quit message for the main loop. A failed call (-1)
+      // filled in no message, so it has no exit code of its own.
       quitting_ = true;
-      PostQuitMessage(static_cast<int>(message.wParam));
+      PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 1);
       break;
     }
     Dispatch(message);

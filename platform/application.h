@@ -26,9 +26,6 @@ class Application {
   Application& operator=(const Application&) = delete;
   ~Application();
 
-  // The one application of the process.
-  static Application& Current();
-
   HINSTANCE Instance() const { return instance_; }
   HWND Handle() const { return window_.Get(); }
   const std::wstring& Title() const { return title_; }

@@ -87,10 +87,11 @@ class Control : public Component {
   virtual void TextChanged() {}
   // A size measured in screen pixels, used instead of the scaled design size.
   void SetPixelSize(int width, int height);
+  // For a control whose window shows an object it owns: the window must go first.
+  void DestroyOwnWindow() { window_.Reset(); }
 
  private:
   friend class Form;
-  void Forget() { window_.Release(); }
   void Place();
   RECT ScreenBounds() const;
 

@@ -68,6 +68,8 @@ PictureButton::PictureButton(Form& owner, std::string name, int left, int top, i
   SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
 }
 
+PictureButton::~PictureButton() { DestroyOwnWindow(); }
+
 Picture::Picture(Form& owner, std::string name, int left, int top, int width, int height,
                  int bitmapResource, int bitmapSize)
     : Control(owner, std::move(name), left, top, width, height),
@@ -77,6 +79,8 @@ Picture::Picture(Form& owner, std::string name, int left, int top, int width, in
   // A bitmap static shrinks to its picture; the box keeps its own size.
   SetBounds(left, top, width, height);
 }
+
+Picture::~Picture() { DestroyOwnWindow(); }
 
 DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int width, int height,
                            const std::vector<std::string>& items, int visibleRows)
@@ -102,10 +106,6 @@ void DropDownList::SetItemIndex(int index) {
   SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-int DropDownList::ItemCount() const {
-  return static_cast<int>(SendMessageW(Handle(), CB_GETCOUNT, 0, 0));
-}
-
 std::string DropDownList::ItemText(int index) const {
   const auto length = SendMessageW(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length == CB_ERR) throw std::out_of_range("no such item in the list");
@@ -124,25 +124,20 @@ Memo::Memo(Form& owner, std::string name, int left, int top, int width, int heig
                   WS_EX_CLIENTEDGE, text);
 }
 
-std::string Memo::FirstLine() const {
-  const std::string text = Text();
-  return text.substr(0, text.find_first_of("\r\n"));
-}
-
 Panel::Panel(Form& owner, std::string name, int left, int top, int width, int height)
     : Component(owner, std::move(name)), left_(left), top_(top), width_(width), height_(height) {}
 
 MenuBar::MenuBar(Form& owner, std::string name)
     : Component(owner, std::move(name)), menu_(CreateMenu()) {
   if (!menu_) throw std::runtime_error("cannot create a menu");
-  SetMenu(owner.Handle(), menu_);
+  SetMenu(owner.Handle(), menu_.Get());
 }
 
 MenuBar::~MenuBar() {
-  if (IsWindow(Owner().Handle()) && GetMenu(Owner().Handle()) == menu_) {
+  // Detached first: a window destroys the menu it still shows.
+  if (IsWindow(Owner().Handle()) && GetMenu(Owner().Handle()) == menu_.Get()) {
     SetMenu(Owner().Handle(), nullptr);
   }
-  DestroyMenu(menu_);
 }
 
 MenuItem::MenuItem(Form& owner, std::string name, MenuBar& bar, std::string_view text)

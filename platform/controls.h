@@ -31,6 +31,7 @@ class PictureButton : public Control {
  public:
   PictureButton(Form& owner, std::string name, int left, int top, int width, int height,
                 int bitmapResource, int bitmapSize);
+  ~PictureButton() override;
 
  private:
   BitmapHandle bitmap_;
@@ -41,6 +42,7 @@ class Picture : public Control {
  public:
   Picture(Form& owner, std::string name, int left, int top, int width, int height,
           int bitmapResource, int bitmapSize);
+  ~Picture() override;
 
  private:
   BitmapHandle bitmap_;
@@ -54,7 +56,6 @@ class DropDownList : public Control {
   int ItemIndex() const;  // -1 when nothing is chosen
   void SetItemIndex(int index);
   std::string ItemText(int index) const;
-  int ItemCount() const;
   int ShownHeight() const override;
 };
 
@@ -63,8 +64,6 @@ class Memo : public Control {
  public:
   Memo(Form& owner, std::string name, int left, int top, int width, int height,
        std::string_view text, bool visible);
-  // The text before the first carriage return, line feed or both.
-  std::string FirstLine() const;
 };
 
 // A raised, bevelled area that groups controls; the form draws it.
@@ -84,10 +83,10 @@ class MenuBar : public Component {
  public:
   MenuBar(Form& owner, std::string name);
   ~MenuBar() override;
-  HMENU Handle() const { return menu_; }
+  HMENU Handle() const { return menu_.Get(); }
 
  private:
-  HMENU menu_;  // destroyed with the form's window once attached
+  MenuHandle menu_;
 };
 
 // A menu heading (with items under it) or a command item. Commands run OnClick.
@@ -98,7 +97,6 @@ class MenuItem : public Component {
   // A command under a heading.
   MenuItem(Form& owner, std::string name, MenuItem& heading, std::string_view text,
            unsigned short commandId);
-  unsigned short CommandId() const { return commandId_; }
   unsigned short MenuCommand() const override { return commandId_; }
   HMENU SubMenu() const { return subMenu_; }
 

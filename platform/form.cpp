@@ -13,18 +13,16 @@
 namespace deskfind {
 namespace {
 
-constexpr wchar_t kFormClass[] = L"DeskfindForm";
-
 void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
   WNDCLASSEXW windowClass{};
-  if (GetClassInfoExW(instance, kFormClass, &windowClass)) return;
+  if (GetClassInfoExW(instance, Form::kClassName, &windowClass)) return;
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = kFormClass;
+  windowClass.lpszClassName = Form::kClassName;
   if (!RegisterClassExW(&windowClass)) throw std::runtime_error("cannot register the form class");
 }
 
@@ -53,8 +51,8 @@ Form::Form(Application& application, const FormLayout& layout)
   // Windows other than the main one stay above it.
   HWND owner = application.MainForm() ? application.MainForm()->Handle() : nullptr;
   HWND created =
-      CreateWindowExW(extendedStyle, kFormClass, Utf16(layout.caption).c_str(), style, left, top,
-                      width, height, owner, nullptr, application.Instance(), this);
+      CreateWindowExW(extendedStyle, Form::kClassName, Utf16(layout.caption).c_str(), style, left,
+                      top, width, height, owner, nullptr, application.Instance(), this);
   if (!created) throw std::runtime_error("cannot create a window");
   if (layout.programIcon) {
     SendMessageW(created, WM_SETICON, ICON_BIG,
@@ -257,8 +255,8 @@ Component& Form::ComponentAt(int index) const {
 }
 
 void Form::DestroyComponent(int index) {
-  const auto position = components_.begin() + index;
   if (index < 0 || index >= ComponentCount()) throw std::out_of_range("no such component");
+  const auto position = components_.begin() + index;
   if (position->get() == hovered_) {
     hovered_ = nullptr;
     if (tooltip_) SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);

@@ -55,6 +55,9 @@ struct FormLayout {
 // A top-level window that owns its components in creation order.
 class Form {
  public:
+  // The window class of every form.
+  static constexpr wchar_t kClassName[] = L"DeskfindForm";
+
   Form(Application& application, const FormLayout& layout);
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;

@@ -8,7 +8,6 @@ struct LiveObjects {
   static inline int components = 0;
   static inline int windows = 0;
   static inline int fonts = 0;
-  static inline int brushes = 0;
   static inline int bitmaps = 0;
 };
 

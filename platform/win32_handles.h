@@ -50,10 +50,6 @@ struct FontTraits {
   static void Close(HFONT font) { DeleteObject(font); }
   static void Count(int delta) { LiveObjects::fonts += delta; }
 };
-struct BrushTraits {
-  static void Close(HBRUSH brush) { DeleteObject(brush); }
-  static void Count(int delta) { LiveObjects::brushes += delta; }
-};
 struct BitmapTraits {
   static void Close(HBITMAP bitmap) { DeleteObject(bitmap); }
   static void Count(int delta) { LiveObjects::bitmaps += delta; }
@@ -84,29 +80,12 @@ struct RegistryKeyTraits {
 };
 
 using FontHandle = UniqueHandle<HFONT, FontTraits>;
-using BrushHandle = UniqueHandle<HBRUSH, BrushTraits>;
 using BitmapHandle = UniqueHandle<HBITMAP, BitmapTraits>;
 using IconHandle = UniqueHandle<HICON, IconTraits>;
 using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
 using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 using MemoryDC = UniqueHandle<HDC, MemoryDCTraits>;
-
-// A device context for measuring or drawing, released at scope end.
-class ScopedGetDC {
- public:
-  explicit ScopedGetDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ScopedGetDC(const ScopedGetDC&) = delete;
-  ScopedGetDC& operator=(const ScopedGetDC&) = delete;
-  ~ScopedGetDC() {
-    if (dc_) ReleaseDC(window_, dc_);
-  }
-  HDC Get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
 
 class ScopedSelectObject {
  public:

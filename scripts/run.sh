@@ -9,7 +9,8 @@ cmake --preset win64 >/dev/null
 cmake --build --preset win64
 program=build/win64/app/deskfind.exe
 if [ ! -f "$program" ]; then
-  echo "Everything is built; the program's main window comes next."
-  exit 0
+  echo "run.sh: the build made no $program" >&2
+  exit 1
 fi
+echo "Everything is built; the program's main window comes next."
 exec scripts/show.sh "$program"

@@ -11,12 +11,7 @@ settle=${3:-4}
 state=$(dirname "$program")/../run
 
 if [ -n "${DISPLAY:-}" ]; then
-  export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  mkdir -p "$state"
-  [ -f "$WINEPREFIX/system.reg" ] || {
-    wineboot -i >/dev/null 2>&1
-    wine regedit /S "$(winepath -w "$scripts/wine-prefix.reg")" >/dev/null 2>&1
-  }
+  eval "$("$scripts/wine-session" boot "$state")"
   exec wine "$program"
 fi
 

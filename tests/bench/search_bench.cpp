@@ -111,8 +111,7 @@ int main(int argc, char** argv) {
       "all-open search to repainted window, median of %d: deskfind %.1f ms, "
       "240 bare STATIC %.1f ms, ratio %.2f (target <= 1.3)\n",
       runs, searchMedian, bareMedian, searchMedian / bareMedian);
-  std::printf("after the searches: %d components, %d windows, %d fonts, %d brushes\n",
-              LiveObjects::components, LiveObjects::windows, LiveObjects::fonts,
-              LiveObjects::brushes);
+  std::printf("after the searches: %d components, %d windows, %d fonts\n", LiveObjects::components,
+              LiveObjects::windows, LiveObjects::fonts);
   return 0;
 }

@@ -135,6 +135,10 @@ TEST_F(FormTest, ComponentsAreListedInCreationOrderAndShiftDownWhenOneIsDestroye
   EXPECT_EQ(form.FindComponent("Second"), nullptr);
   EXPECT_FALSE(IsWindow(secondWindow));
   EXPECT_EQ(LiveObjects::components, componentsBefore - 1);
+
+  EXPECT_THROW(form.DestroyComponent(-1), std::out_of_range);
+  EXPECT_THROW(form.DestroyComponent(4), std::out_of_range);
+  EXPECT_EQ(form.ComponentCount(), 4);
 }
 
 TEST_F(FormTest, ComponentNamesAreUniqueWithinAWindow) {
@@ -193,12 +197,11 @@ TEST_F(FormTest, RepeatedRowsLeaveNoObjectsBehind) {
   };
   makeRows();
   const int components = LiveObjects::components, windows = LiveObjects::windows;
-  const int fonts = LiveObjects::fonts, brushes = LiveObjects::brushes;
+  const int fonts = LiveObjects::fonts;
   for (int round = 0; round < 20; ++round) makeRows();
   EXPECT_EQ(LiveObjects::components, components);
   EXPECT_EQ(LiveObjects::windows, windows);
   EXPECT_EQ(LiveObjects::fonts, fonts);
-  EXPECT_EQ(LiveObjects::brushes, brushes);
 }
 
 TEST(ClickHandlers, TakenOverHandlerStaysBoundToItsWindow) {

@@ -14,11 +14,11 @@ namespace deskfind {
 namespace {
 
 struct Counts {
-  int childWindows, tooltipTools, components, windows, fonts, brushes, bitmaps;
+  int childWindows, tooltipTools, components, windows, fonts, bitmaps;
   bool operator==(const Counts& other) const {
     return childWindows == other.childWindows && tooltipTools == other.tooltipTools &&
            components == other.components && windows == other.windows && fonts == other.fonts &&
-           brushes == other.brushes && bitmaps == other.bitmaps;
+           bitmaps == other.bitmaps;
   }
 };
 
@@ -36,14 +36,13 @@ Counts CountsOf(const Form& form) {
           LiveObjects::components,
           LiveObjects::windows,
           LiveObjects::fonts,
-          LiveObjects::brushes,
           LiveObjects::bitmaps};
 }
 
 void PrintTo(const Counts& counts, std::ostream* out) {
   *out << "children " << counts.childWindows << ", tooltip tools " << counts.tooltipTools
        << ", components " << counts.components << ", windows " << counts.windows << ", fonts "
-       << counts.fonts << ", brushes " << counts.brushes << ", bitmaps " << counts.bitmaps;
+       << counts.fonts << ", bitmaps " << counts.bitmaps;
 }
 
 // A thousand all-open searches in one window leave every count where the first one left it,
