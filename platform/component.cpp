@@ -45,6 +45,7 @@ void Control::CreateWindowFor(const wchar_t* windowClass, DWORD style, DWORD ext
   if (!window_) throw std::runtime_error("cannot create a control");
   SetWindowLongPtrW(Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.FontFor(font_)), FALSE);
+  form.MarkChanged(Handle());
   form.UpdateScrollRange();
 }
 
@@ -65,8 +66,10 @@ void Control::SetPixelSize(int width, int height) {
 void Control::Place() {
   if (!Handle()) return;
   const RECT bounds = ScreenBounds();
+  Owner().MarkChanged(Handle());
   SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
                bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Owner().MarkChanged(Handle());
   Owner().UpdateScrollRange();
 }
 
@@ -85,6 +88,7 @@ void Control::SetBounds(int left, int top, int width, int height) {
 void Control::SetVisible(bool visible) {
   visible_ = visible;
   if (Handle()) ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
+  Owner().MarkChanged(Handle());
 }
 
 std::string Control::Text() const {
@@ -97,6 +101,7 @@ std::string Control::Text() const {
 
 void Control::SetText(std::string_view text) {
   if (Handle()) SetWindowTextW(Handle(), Utf16(text).c_str());
+  Owner().MarkChanged(Handle());
   TextChanged();
 }
 
@@ -109,6 +114,7 @@ void Control::SetFont(const FontSpec& font) {
   font_ = font;
   if (Handle()) {
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Owner().FontFor(font_)), TRUE);
+    Owner().MarkChanged(Handle());
   }
   TextChanged();
 }
@@ -116,6 +122,7 @@ void Control::SetFont(const FontSpec& font) {
 void Control::SetTextColor(COLORREF color) {
   textColor_ = color;
   if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
+  Owner().MarkChanged(Handle());
 }
 
 }  // namespace deskfind

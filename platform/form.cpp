@@ -257,6 +257,7 @@ Component& Form::ComponentAt(int index) const {
 void Form::DestroyComponent(int index) {
   if (index < 0 || index >= ComponentCount()) throw std::out_of_range("no such component");
   const auto position = components_.begin() + index;
+  if (const Control* control = (*position)->AsControl()) MarkChanged(control->Handle());
   if (position->get() == hovered_) {
     hovered_ = nullptr;
     if (tooltip_) SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);
@@ -375,6 +376,14 @@ void Form::OnVerticalScroll(int request) {
   }
 }
 
+void Form::MarkChanged(HWND child) {
+  if (batchDepth_ == 0 || !child) return;
+  RECT bounds;
+  GetWindowRect(child, &bounds);
+  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
+  UnionRect(&batchChanged_, &batchChanged_, &bounds);
+}
+
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {
   if (form_.batchDepth_++ == 0) SendMessageW(form_.Handle(), WM_SETREDRAW, FALSE, 0);
 }
@@ -383,8 +392,12 @@ Form::BatchUpdate::~BatchUpdate() {
   if (--form_.batchDepth_ > 0) return;
   SendMessageW(form_.Handle(), WM_SETREDRAW, TRUE, 0);
   form_.UpdateScrollRange();
-  RedrawWindow(form_.Handle(), nullptr, nullptr,
-               RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  // The frame, the menu and the controls nobody touched keep what they show.
+  if (!IsRectEmpty(&form_.batchChanged_)) {
+    RedrawWindow(form_.Handle(), &form_.batchChanged_, nullptr,
+                 RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  }
+  form_.batchChanged_ = {};
 }
 
 }  // namespace deskfind

@@ -107,7 +107,8 @@ class Form {
   void UpdateScrollRange();
   void ScrollTo(int offset);
 
-  // Content layout may change many controls at once; repaint once afterwards.
+  // Content layout may change many controls at once; repaint once afterwards, and only where
+  // controls came, went or changed.
   class BatchUpdate {
    public:
     explicit BatchUpdate(Form& form);
@@ -141,6 +142,8 @@ class Form {
   void CreateTooltip();
   void PaintPanels(HDC dc);
   void OnVerticalScroll(int request);
+  // Inside a batch: remembers the area a child window covers now, to repaint it at the end.
+  void MarkChanged(HWND child);
 
   Application& application_;
   FontSpec font_;
@@ -155,6 +158,7 @@ class Form {
   bool scrollable_ = false;
   int scrollOffset_ = 0;
   int batchDepth_ = 0;
+  RECT batchChanged_{};
 
   friend class Control;
   int NextControlId() { return nextControlId_++; }
