@@ -144,7 +144,8 @@ MenuItem::MenuItem(Form& owner, std::string name, MenuBar& bar, std::string_view
     : Component(owner, std::move(name)), subMenu_(CreatePopupMenu()) {
   AppendMenuW(bar.Handle(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(subMenu_),
               Utf16(text).c_str());
-  DrawMenuBar(owner.Handle());
+  // A hidden window lays its bar out once, when it is shown.
+  if (IsWindowVisible(owner.Handle())) DrawMenuBar(owner.Handle());
 }
 
 MenuItem::MenuItem(Form& owner, std::string name, MenuItem& heading, std::string_view text,

@@ -284,6 +284,7 @@ int Form::Scale(int length) const { return MulDiv(length, application_.Dpi(), 96
 HFONT Form::FontFor(const FontSpec& wanted) const { return application_.Fonts().Get(wanted); }
 
 void Form::Show() {
+  if (GetMenu(Handle())) DrawMenuBar(Handle());
   ShowWindow(Handle(), SW_SHOW);
   UpdateWindow(Handle());
 }
