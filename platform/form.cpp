@@ -258,6 +258,10 @@ void Form::DestroyComponent(int index) {
   if (index < 0 || index >= ComponentCount()) throw std::out_of_range("no such component");
   const auto position = components_.begin() + index;
   if (const Control* control = (*position)->AsControl()) MarkChanged(control->Handle());
+  if (const Panel* panel = (*position)->AsPanel()) {
+    const RECT bounds = panel->Bounds();
+    MarkChanged({Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)});
+  }
   if (position->get() == hovered_) {
     hovered_ = nullptr;
     if (tooltip_) SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);
@@ -382,7 +386,11 @@ void Form::MarkChanged(HWND child) {
   RECT bounds;
   GetWindowRect(child, &bounds);
   MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-  UnionRect(&batchChanged_, &batchChanged_, &bounds);
+  MarkChanged(bounds);
+}
+
+void Form::MarkChanged(const RECT& area) {
+  if (batchDepth_ > 0) UnionRect(&batchChanged_, &batchChanged_, &area);
 }
 
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {

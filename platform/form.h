@@ -142,8 +142,10 @@ class Form {
   void CreateTooltip();
   void PaintPanels(HDC dc);
   void OnVerticalScroll(int request);
-  // Inside a batch: remembers the area a child window covers now, to repaint it at the end.
+  // Inside a batch: remembers the area a child window covers now (or a client area), to
+  // repaint it at the end.
   void MarkChanged(HWND child);
+  void MarkChanged(const RECT& area);
 
   Application& application_;
   FontSpec font_;
