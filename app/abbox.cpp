@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/open_with_shift.h"
-#include "app/shop.h"
-#include "app/shop_look.h"
+#include "shop/open_with_shift.h"
+#include "shop/identity.h"
+#include "shop/look.h"
 #include "assets/resource_ids.h"
 #include "platform/application.h"
 #include "platform/controls.h"

@@ -50,9 +50,9 @@ fi
 # The readme must show the shop's address and phone exactly as the program does.
 readme_source=$root/assets/readme.txt
 for name in kShopHost kShopPhone; do
-  value=$(sed -n "s/.*$name = \"\(.*\)\";/\1/p" app/shop.h)
+  value=$(sed -n "s/.*$name = \"\(.*\)\";/\1/p" shop/identity.h)
   if [ -z "$value" ] || ! grep -qF "$value" "$readme_source"; then
-    echo "release.sh: $readme_source lacks $name (\"$value\") from app/shop.h" >&2
+    echo "release.sh: $readme_source lacks $name (\"$value\") from shop/identity.h" >&2
     exit 1
   fi
 done

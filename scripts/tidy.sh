@@ -8,7 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/deps.sh"
 
 # The product's folders; the tests, GoogleTest and the system headers are not checked.
-product="^$root/(catalogue|platform|app|selection|update)/"
+product="^$root/(catalogue|platform|shop|app|selection|update)/"
 jobs=${TIDY_JOBS:-2}
 
 cmake --preset native -S "$root" -B "$root/build/tidy-native" >/dev/null

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "app/bigf.h"
-#include "app/open_with_shift.h"
-#include "app/shop.h"
-#include "app/shop_look.h"
+#include "shop/open_with_shift.h"
+#include "shop/identity.h"
+#include "shop/look.h"
 #include "catalogue/result_texts.h"
 #include "platform/application.h"
 #include "platform/controls.h"

@@ -1,6 +1,6 @@
 #include "update/update_flow.h"
 
-#include "app/shop.h"
+#include "shop/identity.h"
 #include "update/version_number.h"
 
 namespace deskfind {

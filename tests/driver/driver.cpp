@@ -187,25 +187,6 @@ bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout) {
   return condition();
 }
 
-std::wstring Utf16(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring result(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), result.data(), size);
-  return result;
-}
-
-std::string Utf8(const std::wstring& utf16) {
-  if (utf16.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), result.data(), size,
-                      nullptr, nullptr);
-  return result;
-}
-
 std::wstring WindowsPath(const std::string& unixPath) {
   // Wine maps the Linux root to Z: in every prefix; its own conversion also knows other drives.
   using DosName = WCHAR* (*)(const char*);

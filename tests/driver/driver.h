@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf16.h"
+
 // Drives another process's windows from a test program running in the same Wine prefix.
 // Everything here works across processes: texts are read with WM_GETTEXT, controls are
 // operated with posted messages (a sent one would block while the program runs a modal loop),
@@ -25,8 +27,8 @@ bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout = kD
 // "Z:\..." for a path of the Linux file system (CMake hands the tests unix paths).
 std::wstring WindowsPath(const std::string& unixPath);
 
-std::wstring Utf16(const std::string& utf8);
-std::string Utf8(const std::wstring& utf16);
+using deskfind::Utf16;
+using deskfind::Utf8;
 
 // A started program. Move-only; the destructor kills the program if it is still running and
 // waits for it, so a failing test never leaves a process behind.

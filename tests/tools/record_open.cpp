@@ -4,6 +4,8 @@
 #include <string>
 #include <type_traits>
 
+#include "platform/utf16.h"
+
 // Stands in for the browser in the test prefix: the shell runs it as
 //   record_open.exe --log "<log file>" "<address>"
 // and it appends the address (UTF-8, one line) to the log. Without --log the log is
@@ -49,16 +51,6 @@ std::wstring DefaultLogPath() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"record_open.log";
 }
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                      nullptr, nullptr);
-  return result;
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -87,7 +79,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (log.get() == INVALID_HANDLE_VALUE) return 2;
   // One write per line keeps lines whole when two recorders run at once.
-  const std::string line = Utf8(address) + "\n";
+  const std::string line = deskfind::Utf8(address) + "\n";
   DWORD written = 0;
   if (!WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
       written != line.size()) {

@@ -1,4 +1,4 @@
-#include "app/open_with_shift.h"
+#include "shop/open_with_shift.h"
 
 #include "platform/services.h"
 
