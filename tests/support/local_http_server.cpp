@@ -105,6 +105,16 @@ HttpReply HttpReply::Stall() {
   return reply;
 }
 
+HttpReply HttpReply::Trickle(std::chrono::milliseconds interval) {
+  HttpReply reply = UntilClose("1");
+  reply.trickle = interval;
+  return reply;
+}
+
+HttpReply HttpReply::Redirect(int status, const std::string& location) {
+  return Make(status, "<html>moved</html>", "Location: " + location + "\r\n");
+}
+
 LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
   static WinsockSession winsock;
   listener_ = ListenOnLoopback(port_);
@@ -156,6 +166,18 @@ void LocalHttpServer::Answer(SOCKET connection) {
     return;
   }
   SendAll(connection, reply.bytes);
+  if (reply.midway) {
+    reply.midway();
+    SendAll(connection, reply.rest);
+  }
+  if (reply.trickle.count() > 0) {
+    for (auto next = std::chrono::steady_clock::now() + reply.trickle; !stopping_;
+         next += reply.trickle) {
+      while (!stopping_ && std::chrono::steady_clock::now() < next) Sleep(10);
+      if (send(connection, "1", 1, 0) != 1) return;
+    }
+    return;
+  }
   shutdown(connection, SD_SEND);
   // Wait (bounded) for the client to close first, so that closing never resets the connection
   // before the client has read the reply.
