@@ -115,6 +115,13 @@ HttpReply HttpReply::Redirect(int status, const std::string& location) {
   return Make(status, "<html>moved</html>", "Location: " + location + "\r\n");
 }
 
+HttpReply HttpReply::Tunnel(unsigned short port) {
+  HttpReply reply;
+  reply.bytes = "HTTP/1.1 200 Connection established\r\n\r\n";
+  reply.tunnel = port;
+  return reply;
+}
+
 LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
   static WinsockSession winsock;
   listener_ = ListenOnLoopback(port_);
@@ -165,6 +172,7 @@ void LocalHttpServer::Answer(SOCKET connection) {
     while (!stopping_) Sleep(20);
     return;
   }
+  if (reply.tunnel) return Relay(connection, reply);
   SendAll(connection, reply.bytes);
   if (reply.midway) {
     reply.midway();
@@ -185,6 +193,35 @@ void LocalHttpServer::Answer(SOCKET connection) {
     if (!Readable(connection)) continue;
     if (recv(connection, buffer, sizeof(buffer), 0) <= 0) return;
   }
+}
+
+void LocalHttpServer::Relay(SOCKET connection, const HttpReply& reply) {
+  const SOCKET target = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(reply.tunnel);
+  if (target == INVALID_SOCKET ||
+      connect(target, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    if (target != INVALID_SOCKET) closesocket(target);
+    return;
+  }
+  SendAll(connection, reply.bytes);
+  char buffer[4096];
+  while (!stopping_) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(connection, &set);
+    FD_SET(target, &set);
+    timeval wait{0, kPollMicroseconds};
+    if (select(0, &set, nullptr, nullptr, &wait) <= 0) continue;
+    const SOCKET from = FD_ISSET(connection, &set) ? connection : target;
+    const int n = recv(from, buffer, sizeof(buffer), 0);
+    if (n <= 0) break;
+    SendAll(from == connection ? target : connection,
+            std::string(buffer, static_cast<std::size_t>(n)));
+  }
+  closesocket(target);
 }
 
 unsigned short UnusedPort() {

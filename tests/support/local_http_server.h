@@ -22,6 +22,8 @@ struct HttpReply {
   // When set: called after `bytes` are sent; then `rest` is sent.
   std::function<void()> midway;
   std::string rest;
+  // When set: the proxy's answer to CONNECT; the connection is then relayed to this port.
+  unsigned short tunnel = 0;
 
   // A complete reply with Content-Length, closing the connection afterwards.
   static HttpReply Make(int status, const std::string& body, const std::string& extraHeaders = {});
@@ -34,6 +36,8 @@ struct HttpReply {
   static HttpReply Trickle(std::chrono::milliseconds interval);
   // A redirect to `location`, with a small body as servers send.
   static HttpReply Redirect(int status, const std::string& location);
+  // Accepts a CONNECT and relays the connection to 127.0.0.1:port until either side closes.
+  static HttpReply Tunnel(unsigned short port);
 };
 
 // A one-thread HTTP server on 127.0.0.1 for the tests: reads each request's head, logs it and
@@ -54,6 +58,7 @@ class LocalHttpServer {
  private:
   void Serve();
   void Answer(SOCKET connection);
+  void Relay(SOCKET connection, const HttpReply& reply);
 
   Handler handler_;
   SOCKET listener_ = INVALID_SOCKET;

@@ -7,6 +7,7 @@
 #   marker-a-appended.exe  signed with A, then bytes appended
 #   marker-unsigned.exe    the stand-in as built
 #   deskfind/deskfind.exe  the program signed with A, in a folder of its own
+#   tls.pem, tls.key       a site certificate for update.deskfind.test, trusted by nobody
 # Usage: make-signed-subjects.sh MARKER_EXE PROGRAM_EXE OUTPUT_FOLDER
 set -euo pipefail
 marker=$1 program=$2 out=$3
@@ -40,4 +41,8 @@ cp marker-a.exe marker-a-appended.exe
 printf 'appended after the signature' >>marker-a-appended.exe
 cp "$marker" marker-unsigned.exe
 sign a "$program" deskfind/deskfind.exe
+[ -s tls.pem ] && [ -s tls.key ] ||
+  openssl req -x509 -newkey rsa:2048 -sha256 -days 3650 -nodes -keyout tls.key -out tls.pem \
+    -subj "/CN=update.deskfind.test" -addext "subjectAltName=DNS:update.deskfind.test" \
+    -addext "extendedKeyUsage=serverAuth" 2>/dev/null
 touch stamp

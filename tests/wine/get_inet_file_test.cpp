@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <wininet.h>
+#include <winsock2.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,6 +58,65 @@ const Certificate& CertificateA1() {
   static const Certificate certificate(bytes.begin(), bytes.end());
   return certificate;
 }
+
+// https://update.deskfind.test, served by the host's TLS server with the build's site
+// certificate on a port of 127.0.0.1; the test's proxy relays to it. It ends by itself.
+class TlsSite {
+ public:
+  TlsSite() : port_(testing::UnusedPort()) {
+    const std::wstring folder = Utf16(DESKFIND_SIGNED_SUBJECTS);
+    // It serves the readiness probe and one download, and keeps none of the test's output
+    // streams open: the test's runner waits for those to close.
+    std::wstring command =
+        L"sh -c \"exec timeout 30 openssl s_server -quiet -www -naccept 2 -accept 127.0.0.1:" +
+        std::to_wstring(port_) + L" -cert " + folder + L"/tls.pem -key " + folder +
+        L"/tls.key </dev/null >/dev/null 2>&1\"";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    nothing_ = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nothing_;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+      CloseHandle(process.hThread);
+      process_ = process.hProcess;
+    }
+  }
+  TlsSite(const TlsSite&) = delete;
+  TlsSite& operator=(const TlsSite&) = delete;
+  ~TlsSite() {
+    if (process_) {
+      TerminateProcess(process_, 0);
+      CloseHandle(process_);
+    }
+    CloseHandle(nothing_);
+  }
+
+  unsigned short Port() const { return port_; }
+  // True once the server accepts connections (within 10 s).
+  bool Ready() const {
+    for (int polls = 0; polls < 100; ++polls, Sleep(100)) {
+      const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      address.sin_port = htons(port_);
+      const bool connected =
+          connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+      closesocket(probe);
+      if (connected) return true;
+    }
+    return false;
+  }
+
+ private:
+  unsigned short port_;
+  HANDLE nothing_ = INVALID_HANDLE_VALUE;
+  HANDLE process_ = nullptr;
+};
 
 // "MZ" with the offset of its "PE" signature, and what follows.
 std::string DosHeader(std::uint32_t newHeaderAt, const std::string& then) {
@@ -300,6 +360,24 @@ TEST_F(GetInetFileTest, FollowsUpToFiveRedirects) {
   const auto requests = server_->Requests();
   ASSERT_EQ(requests.size(), 6u);
   EXPECT_EQ(HeaderValue(requests[2], "Host"), "mirror.deskfind.test");
+}
+
+// A site that moved to https is followed there, and its certificate is checked: one that no
+// trusted root vouches for ends the download.
+TEST_F(GetInetFileTest, ARedirectToAnHttpsSiteWithAnUntrustedCertificateFails) {
+  const TlsSite site;
+  ASSERT_TRUE(site.Ready()) << "the TLS server did not start";
+  Serve([&site](const std::string& head) {
+    if (head.rfind("CONNECT update.deskfind.test:443 ", 0) == 0) {
+      return HttpReply::Tunnel(site.Port());
+    }
+    return HttpReply::Redirect(302, "https://update.deskfind.test/proga/file.bin");
+  });
+  EXPECT_FALSE(GetInetFile(kAddress, Target()).Done());
+  EXPECT_TRUE(FolderContents().empty());
+  const auto requests = server_->Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].rfind("CONNECT update.deskfind.test:443 ", 0), 0u);
 }
 
 // The running program's certificate on an intact file, whether or not the library trusts its
