@@ -28,7 +28,7 @@ constexpr INT_PTR kShellSucceeded = 32;  // ShellExecute's results above this me
 constexpr std::size_t kMemoTextLimit = 255;
 
 // The program is about 0.6 MB; a body many times that is not ours, and must not fill the disk.
-constexpr std::size_t kMaxProgramFileBytes = 32 * std::size_t{1024 * 1024};
+constexpr std::size_t kMaxProgramFileBytes = std::size_t{32} * 1024 * 1024;
 constexpr DWORD kProgramFileMilliseconds = 10 * 60 * 1000;
 
 using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
