@@ -280,12 +280,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ServerError", HttpReply::Make(500, Pattern(2000))},
         FailureCase{"CutShort", HttpReply::CutShort(Pattern(1500), 4000)},
         FailureCase{"CutShortInFirstBlock", HttpReply::CutShort("MZ", 600)},
-        // Redirects: a loop (more than 5 hops), other schemes, an https site
-        // whose handshake fails, and a step down from https.
+        // Redirects: a loop (more than 5 hops), other schemes, and an https site that cannot
+        // be reached (the proxy refuses the tunnel).
         FailureCase{"RedirectLoop", HttpReply::Redirect(302, kAddress)},
         FailureCase{"RedirectToFtp", HttpReply::Redirect(301, "ftp://update.deskfind.test/a.bin")},
         FailureCase{"RedirectToFile", HttpReply::Redirect(307, "file:///C:/a.bin")},
-        FailureCase{"RedirectToUntrustedHttps",
+        FailureCase{"RedirectToUnreachableHttps",
                     HttpReply::Redirect(308, "https://update.deskfind.test/a.bin")},
         FailureCase{"NotAProgram", HttpReply::Make(200, "PK\3\4" + Pattern(2000)), Rules::kProgram},
         FailureCase{"DosHeaderOnly", HttpReply::Make(200, DosHeader(64, Pattern(500))),
