@@ -4,6 +4,9 @@
 #   dist/deskfind-VERSION.zip  deskfind.exe and readme.txt, the customers' Russian readme
 # The build starts from an empty build/release every time, so nothing of a developer's build
 # folders reaches the release. Prints the SHA-256 of both files.
+# With DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY naming the shop's PEM certificate and key, the
+# program is signed (Authenticode, SHA-256, no time stamp); a signed program starts only updates
+# signed with the same certificate. Without them it is built unsigned.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -59,7 +62,17 @@ done
 
 rm -rf "$dist"
 mkdir -p "$dist"
-cp "$exe" "$dist/deskfind.exe"
+if [ -n "${DESKFIND_SIGN_CERT:-}" ] && [ -n "${DESKFIND_SIGN_KEY:-}" ]; then
+  # No time stamp (it would need the network and differ at every run), and the signing time
+  # of the commit: RSA signatures are deterministic, so the bytes stay the same.
+  osslsigncode sign -certs "$DESKFIND_SIGN_CERT" -key "$DESKFIND_SIGN_KEY" -h sha256 \
+    -n deskfind -time "$SOURCE_DATE_EPOCH" -in "$exe" -out "$dist/deskfind.exe" >/dev/null
+  echo "release.sh: signed with $(openssl x509 -in "$DESKFIND_SIGN_CERT" -noout -subject)"
+else
+  echo "release.sh: DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY are not set: the program is" \
+    "unsigned and will start any update" >&2
+  cp "$exe" "$dist/deskfind.exe"
+fi
 # Notepad of every Windows since XP reads UTF-8 with a byte order mark as UTF-8, whatever the
 # system's code page; without the mark the Notepad of Windows 7 and 8 takes it for the ANSI
 # code page. Lines end in CR LF: older Notepads show bare LF as one long line.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,9 +20,11 @@ namespace {
 
 constexpr DWORD kBlockBytes = 1024;
 constexpr DWORD kStatusOk = 200;
-// Always from the server: a cached version file must never hide a new version.
-constexpr DWORD kRequestFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+constexpr int kMaxRedirects = 5;
+// Always from the server: a cached version file must never hide a new version. Redirects are
+// followed here, not by the library: it follows them without any limit, and not 308 at all.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 // The internet library, loaded by the first download instead of at every start.
 struct WinInet {
@@ -29,6 +32,8 @@ struct WinInet {
   decltype(&InternetOpenW) open = library.Get<decltype(open)>("InternetOpenW");
   decltype(&InternetSetOptionW) setOption = library.Get<decltype(setOption)>("InternetSetOptionW");
   decltype(&InternetCrackUrlW) crackUrl = library.Get<decltype(crackUrl)>("InternetCrackUrlW");
+  decltype(&InternetCombineUrlW) combineUrl =
+      library.Get<decltype(combineUrl)>("InternetCombineUrlW");
   decltype(&InternetConnectW) connect = library.Get<decltype(connect)>("InternetConnectW");
   decltype(&HttpOpenRequestW) openRequest = library.Get<decltype(openRequest)>("HttpOpenRequestW");
   decltype(&HttpSendRequestW) sendRequest = library.Get<decltype(sendRequest)>("HttpSendRequestW");
@@ -40,8 +45,8 @@ struct WinInet {
       library.Get<decltype(closeHandle)>("InternetCloseHandle");
 
   bool Complete() const {
-    return open && setOption && crackUrl && connect && openRequest && sendRequest && queryInfo &&
-           dataAvailable && readFile && closeHandle;
+    return open && setOption && crackUrl && combineUrl && connect && openRequest && sendRequest &&
+           queryInfo && dataAvailable && readFile && closeHandle;
   }
   static const WinInet& Get() {
     static const WinInet library;
@@ -66,8 +71,8 @@ std::wstring FolderOf(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash + 1);
 }
 
-// A file beside the target that receives the body; deleted unless it was moved over the
-// target, so a failed download leaves nothing behind.
+// A file beside the target that receives the body, is checked, and then either takes the
+// target's name or is removed.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::wstring& folder) {
@@ -76,8 +81,8 @@ class TemporaryFile {
       ThrowFileError("cannot create a temporary file in", folder);
     }
     path_ = name;
-    const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       DeleteFileW(path_.c_str());
@@ -94,6 +99,8 @@ class TemporaryFile {
     if (!path_.empty()) DeleteFileW(path_.c_str());
   }
 
+  const std::wstring& Path() const { return path_; }
+
   // Blocks are gathered and written in large pieces: a write per small block costs a
   // round trip to the file system each.
   void Write(const char* data, DWORD size) {
@@ -101,14 +108,36 @@ class TemporaryFile {
     pending_.insert(pending_.end(), data, data + size);
   }
 
-  void MoveOver(const std::wstring& target) {
+  // Ends the writing and opens the file for reading, shared for reading and deletion only:
+  // from here on nobody can change what is checked, moved and started.
+  HANDLE Seal() {
     Flush();
     file_.Reset();
+    const HANDLE file =
+        CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) ThrowFileError("cannot read", path_);
+    file_.Reset(file);
+    return file;
+  }
+
+  // Renames the sealed file to target; the file stays open.
+  void MoveOver(const std::wstring& target) {
     if (!MoveFileExW(path_.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       ThrowFileError("cannot replace", target);
     }
     path_.clear();
+  }
+  DownloadedFile Release() { return std::move(file_); }
+
+  // False when the file is still there afterwards.
+  bool Remove() {
+    file_.Reset();
+    const bool removed =
+        DeleteFileW(path_.c_str()) || GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (removed) path_.clear();
+    return removed;
   }
 
  private:
@@ -125,12 +154,28 @@ class TemporaryFile {
   }
 
   std::wstring path_;
-  FileHandle file_;
+  DownloadedFile file_;
   std::vector<char> pending_;
 };
 
+// The time left of the whole download; every wait is cut to it.
+class Deadline {
+ public:
+  explicit Deadline(DWORD milliseconds) : end_(GetTickCount64() + milliseconds) {}
+  // The wait for the next step, at most `wait`; 0 when the time is up.
+  DWORD Cut(DWORD wait) const {
+    const ULONGLONG now = GetTickCount64();
+    return now >= end_ ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(wait, end_ - now));
+  }
+
+ private:
+  ULONGLONG end_;
+};
+
 bool SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
-  return WinInet::Get().setOption(handle, option, &milliseconds, sizeof(milliseconds));
+  // The library takes 0 for no time-out at all.
+  return milliseconds > 0 &&
+         WinInet::Get().setOption(handle, option, &milliseconds, sizeof(milliseconds));
 }
 
 // Closing a handle closes the handles opened under it: the connection lives as long as the
@@ -140,30 +185,44 @@ struct OpenedRequest {
   InternetHandle request;
 };
 
-// What InternetOpenUrlW does for an http address, with the time-outs set on the request
-// itself before it is sent: Wine's library gives the connection of an InternetOpenUrlW no
-// send or receive time-out whatever the session says.
-bool OpenRequest(HINTERNET session, const std::wstring& address, DWORD timeout,
-                 OpenedRequest& opened) {
+std::optional<INTERNET_SCHEME> SchemeOf(const std::wstring& address) {
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = 1;
+  if (!WinInet::Get().crackUrl(address.c_str(), 0, 0, &parts)) return std::nullopt;
+  return parts.nScheme;
+}
+
+// What InternetOpenUrlW does for an http or https address, with the time-outs set on the
+// request itself before it is sent: Wine's library gives the connection of an InternetOpenUrlW
+// no send or receive time-out whatever the session says. No certificate error is ignored.
+bool OpenRequest(HINTERNET session, const std::wstring& address, const Deadline& deadline,
+                 DWORD wait, OpenedRequest& opened) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof(parts);
   parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
       1;
   const WinInet& inet = WinInet::Get();
-  if (!inet.crackUrl(address.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) {
+  if (!inet.crackUrl(address.c_str(), 0, 0, &parts)) return false;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
     return false;
   }
   const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
   std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
   object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   if (object.empty()) object = L"/";
+  const DWORD flags =
+      kRequestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
 
+  opened.request.Reset();
   opened.connection.Reset(inet.connect(session, host.c_str(), parts.nPort, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!opened.connection) return false;
   opened.request.Reset(inet.openRequest(opened.connection.Get(), L"GET", object.c_str(), nullptr,
-                                        nullptr, nullptr, kRequestFlags, 0));
+                                        nullptr, nullptr, flags, 0));
+  const DWORD timeout = deadline.Cut(wait);
   return opened.request &&
+         SetTimeout(opened.request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, timeout) &&
          SetTimeout(opened.request.Get(), INTERNET_OPTION_SEND_TIMEOUT, timeout) &&
          SetTimeout(opened.request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, timeout) &&
          inet.sendRequest(opened.request.Get(), nullptr, 0, nullptr, 0);
@@ -178,52 +237,141 @@ std::optional<DWORD> QueryNumber(HINTERNET request, DWORD what) {
   return value;
 }
 
-}  // namespace
+bool IsRedirect(DWORD status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
-bool GetInetFile(std::string_view address, std::string_view localPath,
-                 const DownloadLimits& limits) {
+// Where a redirect from `from` leads: its Location resolved against `from`. nullopt for any
+// other scheme than http and https, and for a step down from https to http.
+std::optional<std::wstring> RedirectTarget(HINTERNET request, const std::wstring& from) {
   const WinInet& inet = WinInet::Get();
-  if (!inet.Complete()) return false;
+  std::wstring location(INTERNET_MAX_URL_LENGTH, L'\0');
+  auto size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+  if (!inet.queryInfo(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr)) {
+    return std::nullopt;
+  }
+  location.resize(size / sizeof(wchar_t));
+  std::wstring target(INTERNET_MAX_URL_LENGTH, L'\0');
+  auto length = static_cast<DWORD>(target.size());
+  if (!inet.combineUrl(from.c_str(), location.c_str(), target.data(), &length, 0)) {
+    return std::nullopt;
+  }
+  target.resize(length);
+  const std::optional<INTERNET_SCHEME> scheme = SchemeOf(target);
+  if (scheme == INTERNET_SCHEME_HTTPS) return target;
+  if (scheme == INTERNET_SCHEME_HTTP && SchemeOf(from) == INTERNET_SCHEME_HTTP) return target;
+  return std::nullopt;
+}
+
+bool ReadAt(HANDLE file, std::uint64_t offset, unsigned char* into, DWORD size) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  return ReadFile(file, into, size, &read, &at) && read == size;
+}
+
+// "MZ", and the "PE" signature at the offset the DOS header gives: a file with only "MZ" is
+// started as a DOS program, if at all.
+bool IsWindowsProgram(HANDLE file) {
+  constexpr DWORD kDosHeaderBytes = 64;
+  constexpr std::size_t kNewHeaderOffsetAt = 0x3C;
+  unsigned char header[kDosHeaderBytes];
+  if (!ReadAt(file, 0, header, kDosHeaderBytes) || header[0] != 'M' || header[1] != 'Z') {
+    return false;
+  }
+  std::uint32_t offset = 0;
+  for (int i = 3; i >= 0; --i) {
+    offset = (offset << 8) | header[kNewHeaderOffsetAt + static_cast<std::size_t>(i)];
+  }
+  unsigned char signature[4];
+  return ReadAt(file, offset, signature, sizeof(signature)) &&
+         std::memcmp(signature, "PE\0\0", sizeof(signature)) == 0;
+}
+
+using Status = DownloadResult::Status;
+
+// Everything up to the checked body in `file`.
+Status Receive(const std::wstring& address, const std::wstring& target, const DownloadRules& rules,
+               std::optional<TemporaryFile>& file) {
+  const Deadline deadline(rules.totalMilliseconds);
+  const WinInet& inet = WinInet::Get();
+  if (!inet.Complete()) return Status::kFailed;
   const std::wstring agent = ProgramFileName();
   const InternetHandle session(
       inet.open(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  // Without time-outs a server that accepts and then stalls would block the window for ever.
-  if (!session ||
-      !SetTimeout(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.timeoutMilliseconds)) {
-    return false;
-  }
+  if (!session) return Status::kFailed;
 
   OpenedRequest opened;
-  if (!OpenRequest(session.Get(), Utf16(address), limits.timeoutMilliseconds, opened)) {
-    return false;
+  std::wstring current = address;
+  for (int hops = 0;; ++hops) {
+    if (!OpenRequest(session.Get(), current, deadline, rules.waitMilliseconds, opened)) {
+      return Status::kFailed;
+    }
+    const std::optional<DWORD> status = QueryNumber(opened.request.Get(), HTTP_QUERY_STATUS_CODE);
+    if (status == kStatusOk) break;
+    if (!status || !IsRedirect(*status) || hops == kMaxRedirects) return Status::kFailed;
+    std::optional<std::wstring> next = RedirectTarget(opened.request.Get(), current);
+    if (!next) return Status::kFailed;
+    current = std::move(*next);
   }
-  const InternetHandle& request = opened.request;
-  if (QueryNumber(request.Get(), HTTP_QUERY_STATUS_CODE) != kStatusOk) return false;
+  const HINTERNET request = opened.request.Get();
 
   // The library ends a body cut short like a complete one: count the bytes ourselves.
-  const std::optional<DWORD> announced = QueryNumber(request.Get(), HTTP_QUERY_CONTENT_LENGTH);
-  if (announced && *announced > limits.maxBytes) return false;
+  const std::optional<DWORD> announced = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH);
+  if (announced && *announced > rules.maxBytes) return Status::kFailed;
 
-  const std::wstring target = Utf16(localPath);
-  TemporaryFile file(FolderOf(target));
+  file.emplace(FolderOf(target));
   char buffer[kBlockBytes];
-  std::uint64_t received = 0;
+  std::size_t received = 0;
   for (;;) {
+    // No read waits past the whole download's time.
+    if (!SetTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                    deadline.Cut(rules.waitMilliseconds))) {
+      return Status::kFailed;
+    }
     // Asking what is available first lets the library fill its own buffer from the network
-    // in large reads; the block read then comes from memory.
+    // in large reads; the block read then comes from memory. A read waits until it has every
+    // byte asked for, so it asks for no more than is there: a slow server cannot hold it
+    // past the time left.
     DWORD available = 0;
-    if (!inet.dataAvailable(request.Get(), &available, 0, 0)) return false;
+    if (!inet.dataAvailable(request, &available, 0, 0)) return Status::kFailed;
+    DWORD wanted = available == 0 ? kBlockBytes : std::min(available, kBlockBytes);
+    // Never more than one byte past the limit.
+    if (rules.maxBytes - received < wanted) {
+      wanted = static_cast<DWORD>(rules.maxBytes - received + 1);
+    }
     DWORD read = 0;
-    if (!inet.readFile(request.Get(), buffer, kBlockBytes, &read)) return false;
+    if (!inet.readFile(request, buffer, wanted, &read)) return Status::kFailed;
+    if (deadline.Cut(1) == 0) return Status::kFailed;
     if (read == 0) break;
     received += read;
-    if (received > limits.maxBytes) return false;
-    file.Write(buffer, read);
+    if (received > rules.maxBytes) return Status::kFailed;
+    file->Write(buffer, read);
   }
-  if (announced && received != *announced) return false;
+  if (announced && received != *announced) return Status::kFailed;
 
-  file.MoveOver(target);
-  return true;
+  const HANDLE sealed = file->Seal();
+  if (rules.windowsProgram && !IsWindowsProgram(sealed)) return Status::kFailed;
+  if (rules.signer && !SignedBy(sealed, file->Path(), *rules.signer)) return Status::kNotSigned;
+  return Status::kDone;
+}
+
+}  // namespace
+
+DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
+                           const DownloadRules& rules, DownloadedFile* keep) {
+  const std::wstring target = Utf16(localPath);
+  std::optional<TemporaryFile> file;
+  DownloadResult result;
+  result.status = Receive(Utf16(address), target, rules, file);
+  if (result.Done()) {
+    file->MoveOver(target);
+    if (keep) *keep = file->Release();
+  } else if (file && !file->Remove()) {
+    result.leftBehind = Utf8(file->Path());
+  }
+  return result;
 }
 
 }  // namespace deskfind

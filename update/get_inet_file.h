@@ -6,25 +6,42 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/win32_handles.h"
+#include "update/download_result.h"
+#include "update/signature.h"
+
 namespace deskfind {
 
-struct DownloadLimits {
+// What a download must satisfy before its body takes the target's name.
+struct DownloadRules {
   static constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
-  static constexpr DWORD kDefaultTimeoutMilliseconds = 30000;
+  static constexpr DWORD kDefaultWaitMilliseconds = 30000;
+  static constexpr DWORD kDefaultTotalMilliseconds = 30000;
 
-  // A longer body is a failed download.
+  // A longer body is refused; reading stops one byte past it.
   std::size_t maxBytes = kUnlimited;
-  // Applies to connecting, sending the request and each wait for data.
-  DWORD timeoutMilliseconds = kDefaultTimeoutMilliseconds;
+  // The longest wait for the server: to connect, to send, and for each piece of the body.
+  DWORD waitMilliseconds = kDefaultWaitMilliseconds;
+  // The whole download, redirects included.
+  DWORD totalMilliseconds = kDefaultTotalMilliseconds;
+  // The body must be a Windows program: "MZ" and the "PE" signature it points to.
+  bool windowsProgram = false;
+  // When set, the body must carry an intact signature made with exactly this certificate.
+  const Certificate* signer = nullptr;
 };
 
-// Fetches address (an http address) over the system's proxy settings, bypassing every cache,
-// into the file localPath (both UTF-8). The file is replaced only by a complete body of a
-// 200 reply; otherwise nothing is left behind and an earlier file of that name is untouched.
-// False when the network side failed: no session, the address cannot be opened, another
-// status than 200, a failed read, a body shorter than its Content-Length or over the limit,
-// or a time-out. Throws std::runtime_error when the local file cannot be written or moved.
-bool GetInetFile(std::string_view address, std::string_view localPath,
-                 const DownloadLimits& limits = {});
+// The downloaded file, open for reading and shared for reading and deletion only: nothing can
+// change it while the handle lives, and it can still be renamed.
+using DownloadedFile = UniqueHandle<HANDLE, KernelHandleTraits>;
+
+// Fetches address (http, following up to 5 redirects to http or https) over the system's proxy
+// settings, bypassing every cache, into the file localPath (both UTF-8). The body goes to a
+// temporary file beside the target and replaces the target only when the reply was a complete
+// 200 and the body passed every rule; otherwise nothing is left behind (or leftBehind names
+// what could not be removed) and an earlier file of that name is untouched. When `keep` is
+// given it receives the file, held open as DownloadedFile describes. Throws std::runtime_error
+// when the local file cannot be written or moved.
+DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
+                           const DownloadRules& rules = {}, DownloadedFile* keep = nullptr);
 
 }  // namespace deskfind

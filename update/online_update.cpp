@@ -27,6 +27,10 @@ constexpr INT_PTR kShellSucceeded = 32;  // ShellExecute's results above this me
 // word wrap takes seconds over a line of many kilobytes.
 constexpr std::size_t kMemoTextLimit = 255;
 
+// The program is about 0.6 MB; a body many times that is not ours, and must not fill the disk.
+constexpr std::size_t kMaxProgramFileBytes = std::size_t{32} * 1024 * 1024;
+constexpr DWORD kProgramFileMilliseconds = 10 * 60 * 1000;
+
 using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 
 std::string SiteTextToUtf8(const std::string& bytes) {
@@ -53,13 +57,26 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   std::string DecimalSeparator() override { return UserDecimalSeparator(); }
 
   std::string UpdateFolder() override { return Utf8(ProgramFolder()); }
-  bool Download(std::string_view address, const std::string& path) override {
-    return GetInetFile(address, path);
+  DownloadResult Download(std::string_view address, const std::string& path,
+                          DownloadKind kind) override {
+    DownloadRules rules;
+    if (kind == DownloadKind::kVersionFile) {
+      rules.maxBytes = kMaxVersionFileBytes;
+      return GetInetFile(address, path, rules);
+    }
+    rules.maxBytes = kMaxProgramFileBytes;
+    rules.totalMilliseconds = kProgramFileMilliseconds;
+    rules.windowsProgram = true;
+    signer_ = RunningProgramSigner();
+    if (signer_) rules.signer = &*signer_;
+    // Held open until the command ends, so the file started is the file checked.
+    return GetInetFile(address, path, rules, &program_);
   }
 
   // The first line of what is read also goes into the hidden memo, as the version text always
   // has. The bytes returned are the file's own: the memo cannot change the version text.
-  std::optional<std::string> ReadFileStart(const std::string& path, std::size_t maxBytes) override {
+  std::optional<std::string> ReadVersionFile(const std::string& path,
+                                             std::size_t maxBytes) override {
     const HANDLE opened = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -80,7 +97,6 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     return bytes;
   }
 
-  void RemoveFile(const std::string& path) override { DeleteFileW(Utf16(path).c_str()); }
   bool StartProgram(const std::string& path) override {
     return ShellOpen(mainWindow_.Handle(), "open", path) > kShellSucceeded;
   }
@@ -89,6 +105,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   Application& app_;
   Form& mainWindow_;
   Memo& versionMemo_;
+  std::optional<Certificate> signer_;
+  DownloadedFile program_;
 };
 
 }  // namespace

@@ -11,13 +11,16 @@ constexpr std::string_view kProgramFilePath = "/proga/deskfind.exe";
 constexpr std::string_view kVersionFileName = "version.txt";
 constexpr std::string_view kProgramNamePrefix = "deskfind";
 constexpr std::string_view kProgramNameSuffix = ".exe";
-constexpr std::string_view kProgramSignature = "MZ";  // every Windows program starts so
-constexpr std::size_t kMaxFileNameLength = 255;       // per path component on Windows
+constexpr std::size_t kMaxFileNameLength = 255;  // per path component on Windows
 
 constexpr std::string_view kErrorText = "Не удаётся закачать новую версию программы";
 constexpr std::string_view kErrorCaption = "Проверьте наличие соединения с интернетом";
 constexpr std::string_view kNoNewVersionText = "Новой версии программы пока нет!";
 constexpr std::string_view kNoNewVersionCaption = "Зайдите через недельку :-))";
+constexpr std::string_view kLeftBehindText = "\r\rНе удалось удалить файл ";
+constexpr std::string_view kNotSignedText =
+    "Закачанный файл не подписан магазином Столвер и удалён";
+constexpr std::string_view kNotSignedCaption = "Новая версия не запущена";
 constexpr std::string_view kOfferText =
     "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
 
@@ -47,6 +50,21 @@ void ShowError(UpdateEnvironment& environment) {
   environment.ShowMessage(kErrorText, kErrorCaption, kMessageError);
 }
 
+// The box for a download that did not end well. A refused body that could not be removed is
+// named, so that the user knows it is there.
+void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& result) {
+  if (!result.leftBehind.empty()) {
+    std::string text(kErrorText);
+    text += kLeftBehindText;
+    text += result.leftBehind;
+    return environment.ShowMessage(text, kErrorCaption, kMessageError);
+  }
+  if (result.status == DownloadResult::Status::kNotSigned) {
+    return environment.ShowMessage(kNotSignedText, kNotSignedCaption, kMessageError);
+  }
+  ShowError(environment);
+}
+
 // Everything between the two cursor changes; returns having shown the outcome, if any.
 void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   std::string folder = environment.UpdateFolder();
@@ -54,11 +72,11 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
 
   const std::string versionFile = folder + std::string(kVersionFileName);
-  if (!environment.Download(SiteAddress(kVersionFilePath), versionFile)) {
-    return ShowError(environment);
-  }
+  const DownloadResult versionDownload =
+      environment.Download(SiteAddress(kVersionFilePath), versionFile, DownloadKind::kVersionFile);
+  if (!versionDownload.Done()) return ShowDownloadFailure(environment, versionDownload);
   const std::optional<std::string> versionBytes =
-      environment.ReadFileStart(versionFile, kMaxVersionFileBytes + 1);
+      environment.ReadVersionFile(versionFile, kMaxVersionFileBytes + 1);
   if (!versionBytes || versionBytes->size() > kMaxVersionFileBytes) return ShowError(environment);
 
   const std::string versionText = FirstLine(*versionBytes);
@@ -73,20 +91,17 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
       std::string(kProgramNamePrefix) + versionText + std::string(kProgramNameSuffix);
   if (!IsPlainFileName(programName)) return ShowError(environment);
   if (!environment.Confirm(kOfferText)) return;
+  environment.ShowHourglass();  // the question's box showed the pointer
 
-  // A failed download has left an earlier file of that name as it was: it stays. A foreign
-  // body must not stay behind looking like a program.
+  // Every check runs before the download takes the file's name: a refused body never
+  // replaces an earlier file of that name.
   const std::string programFile = folder + programName;
-  if (!environment.Download(SiteAddress(kProgramFilePath), programFile)) {
-    return ShowError(environment);
-  }
-  if (environment.ReadFileStart(programFile, kProgramSignature.size()) !=
-      std::string(kProgramSignature)) {
-    environment.RemoveFile(programFile);
-    return ShowError(environment);
-  }
+  const DownloadResult programDownload =
+      environment.Download(SiteAddress(kProgramFilePath), programFile, DownloadKind::kProgram);
+  if (!programDownload.Done()) return ShowDownloadFailure(environment, programDownload);
 
   if (!environment.Confirm(HandOverText(programName, folder))) return;
+  environment.ShowHourglass();
   if (!environment.StartProgram(programFile)) return ShowError(environment);
   environment.CloseMainWindow();
 }

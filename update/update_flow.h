@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "update/download_result.h"
+
 namespace deskfind {
 
 // Message box styles the update command uses, as the window layer's message box takes them.
@@ -13,6 +15,13 @@ inline constexpr unsigned kMessageError = 0x10;    // stop-sign icon, OK button
 
 // A longer version file is not ours: it counts as a failed download.
 inline constexpr std::size_t kMaxVersionFileBytes = 64 * std::size_t{1024};
+
+// The two files the command downloads; each has its own limits and checks.
+enum class DownloadKind {
+  kVersionFile,  // at most kMaxVersionFileBytes, within 30 s in all
+  kProgram,      // a Windows program (signed like this one, if this one is signed), within
+                 // 10 minutes and never 30 s without a byte
+};
 
 // What the update command needs from the window, the network and the disk. Texts and paths
 // are UTF-8; paths are full paths. Any member may throw: the command then ends as if a
@@ -34,13 +43,14 @@ class UpdateEnvironment {
   // --- Disk and network
   // The folder that receives the downloads (the program's own); empty when unknown.
   virtual std::string UpdateFolder() = 0;
-  // Fetches address into the file at path, replacing it; false when anything failed.
-  virtual bool Download(std::string_view address, const std::string& path) = 0;
-  // Up to maxBytes bytes from the start of the file; nullopt when it cannot be read.
-  virtual std::optional<std::string> ReadFileStart(const std::string& path,
-                                                   std::size_t maxBytes) = 0;
-  // Deletes the file if it exists.
-  virtual void RemoveFile(const std::string& path) = 0;
+  // Fetches address into the file at path; the file is replaced only when the download is
+  // done and passed every check of its kind.
+  virtual DownloadResult Download(std::string_view address, const std::string& path,
+                                  DownloadKind kind) = 0;
+  // Up to maxBytes bytes from the start of the version file, whose first line also becomes
+  // the text of the main window's hidden memo; nullopt when it cannot be read.
+  virtual std::optional<std::string> ReadVersionFile(const std::string& path,
+                                                     std::size_t maxBytes) = 0;
   // Opens the program through the shell; false when the shell fails.
   virtual bool StartProgram(const std::string& path) = 0;
 };
@@ -48,7 +58,8 @@ class UpdateEnvironment {
 // The menu command that looks for a newer version on the shop's site, downloads it into the
 // update folder as deskfind<version>.exe (version being the first line of the site's version
 // file, as written there) and, if the user agrees, starts it and closes this program.
-// Shows the hourglass cursor throughout and restores the cursor last on every path. Any
+// Shows the hourglass cursor while it works (again after each question) and restores the
+// cursor last on every path. Any
 // failure, including an exception from the environment, ends in one error box. Never throws.
 void RunUpdate(UpdateEnvironment& environment) noexcept;
 

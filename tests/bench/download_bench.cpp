@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   const std::wstring programPath = folder.File(L"deskfind.exe");
   const std::wstring minimalPath = folder.File(L"minimal.exe");
   const std::string programPathUtf8 = Utf8(programPath);
-  const auto program = [&] { return GetInetFile(address, programPathUtf8); };
+  const auto program = [&] { return GetInetFile(address, programPathUtf8).Done(); };
   const auto minimal = [&] { return MinimalDownload(wideAddress, minimalPath); };
 
   // One of each first: loading the library and the first connection are no part of the figure.

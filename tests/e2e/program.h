@@ -20,7 +20,7 @@ inline const std::wstring kFormClass = L"DeskfindForm";
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    program_.emplace(driver::Process::Launch(driver::ProgramUnderTest()));
+    program_.emplace(driver::Process::Launch(programPath_));
     mainWindow_ = driver::WaitForTopWindow(Pid(), kFormClass, kMainCaption);
     ASSERT_NE(mainWindow_, nullptr) << "the main window did not appear";
   }
@@ -42,6 +42,7 @@ class ProgramTest : public ::testing::Test {
     return driver::WaitForTopWindow(Pid(), kFormClass, caption);
   }
 
+  std::wstring programPath_ = driver::ProgramUnderTest();  // a test may run a copy instead
   std::optional<driver::Process> program_;
   HWND mainWindow_ = nullptr;
 };

@@ -25,7 +25,8 @@ const std::wstring kOfferText =
 const std::wstring kNewProgram = L"deskfind1,1.exe";
 constexpr char kVersionPath[] = "/proga/version.txt";
 constexpr char kProgramPath[] = "/proga/deskfind.exe";
-// The program gives a silent server 30 s; the box follows a little later under Wine.
+// The program gives a silent server 30 s, and the version file 30 s in all; the box follows a
+// little later under Wine.
 constexpr Milliseconds kStalledServerWait{60000};
 
 std::optional<std::string> ReadBytes(const std::wstring& path) {
@@ -45,6 +46,19 @@ std::string MarkerProgram() {
   return bytes;
 }
 
+// A file made by the build's signing step (see tests/tools/make-signed-subjects.sh).
+std::wstring SignedSubject(const std::string& name) {
+  return driver::WindowsPath(std::string(DESKFIND_SIGNED_SUBJECTS) + "/" + name);
+}
+
+// "MZ" and a header that points at no "PE" signature: 32-bit Windows would run it as a DOS
+// program, and the hand-over would close this one for nothing.
+std::string DosProgram() {
+  std::string bytes = "MZ" + std::string(4094, '\0');
+  bytes[0x3C] = 0x40;
+  return bytes;
+}
+
 std::vector<std::wstring> FilesLike(const std::wstring& pattern) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
@@ -61,8 +75,7 @@ std::vector<std::wstring> FilesLike(const std::wstring& pattern) {
 class UpdateTest : public ProgramTest {
  protected:
   void SetUp() override {
-    const std::wstring program = driver::ProgramUnderTest();
-    folder_ = program.substr(0, program.find_last_of(L'\\') + 1);
+    folder_ = programPath_.substr(0, programPath_.find_last_of(L'\\') + 1);
     RemoveUpdateFiles();
     ASSERT_FALSE(MarkerProgram().empty()) << "the stand-in program was not built";
   }
@@ -122,8 +135,16 @@ class UpdateTest : public ProgramTest {
 
   void ExpectBoxAndClose(const std::wstring& text, const std::wstring& caption,
                          Milliseconds timeout = driver::kDefaultTimeout) {
-    const auto box = driver::WaitForMessageBox(Pid(), timeout);
+    auto box = driver::WaitForMessageBox(Pid(), timeout);
     ASSERT_TRUE(box.has_value()) << "no message box";
+    // After a download of many seconds the program's thread counts as hung until the box's
+    // own loop has run, and reading its caption fails meanwhile: read the box again.
+    const HWND shown = box->hwnd;
+    driver::WaitUntil([&] {
+      box = driver::ReadMessageBox(shown);
+      return !box || !box->caption.empty();
+    });
+    ASSERT_TRUE(box.has_value()) << "the message box went";
     EXPECT_EQ(box->text, text);
     EXPECT_EQ(box->caption, caption);
     ASSERT_TRUE(driver::AnswerMessageBox(*box, IDOK));
@@ -209,6 +230,12 @@ TEST_F(UpdateTest, NoAtTheHandOverKeepsTheNewFileAndTheRunningProgram) {
   ASSERT_NE(handOver, nullptr);
   Answer(handOver, false);
 
+  // The hidden memo holds the version text, not the start of the program file.
+  std::vector<std::wstring> editTexts;
+  for (const driver::ChildInfo& child : driver::Children(MainWindow())) {
+    if (child.className == L"Edit") editTexts.push_back(child.text);
+  }
+  EXPECT_EQ(editTexts, std::vector<std::wstring>{L"1,1"});
   EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{1000}).has_value());
   EXPECT_TRUE(Program().IsRunning());
   EXPECT_TRUE(driver::IsInteractive(MainWindow()));
@@ -245,15 +272,40 @@ TEST_F(UpdateTest, AVersionFileTheSiteAllowsToCacheIsFetchedAgainAtTheNextPress)
   EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kVersionPath, kVersionPath}));
 }
 
-TEST_F(UpdateTest, AnEarlierDownloadSurvivesAFailedOneUntouched) {
-  WriteBytes(NewProgramPath(), "MZ earlier download");
-  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
-  Publish(kProgramPath,
-          HttpReply::CutShort(MarkerProgram().substr(0, 5000), MarkerProgram().size()));
+TEST_F(UpdateTest, FollowsTheSiteWhenItMoves) {
+  Publish(kVersionPath, HttpReply::Redirect(302, "http://mirror.deskfind.test/new/version.txt"));
+  Publish("/new/version.txt", HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, HttpReply::Redirect(308, "/new/deskfind.exe"));
+  Publish("/new/deskfind.exe", HttpReply::Make(200, MarkerProgram()));
   Start(true);
   AcceptOffer();
+  const HWND handOver = WaitForQuestion();
+  ASSERT_NE(handOver, nullptr) << "no hand-over question";
+  EXPECT_EQ(ReadBytes(NewProgramPath()), MarkerProgram());
+  Answer(handOver, false);
+  EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kVersionPath, "/new/version.txt",
+                                                        kProgramPath, "/new/deskfind.exe"}));
+}
+
+// Files of earlier presses stay byte for byte whatever the site sends instead.
+TEST_F(UpdateTest, EarlierFilesSurviveRefusedDownloadsUntouched) {
+  WriteBytes(folder_ + L"version.txt", "1,1\r\n");
+  WriteBytes(NewProgramPath(), "MZ earlier download");
+  Publish(kVersionPath, HttpReply::Make(200, "1,2\r\n" + std::string(70 * 1024, 'x')));
+  Start(true);
+  PressUpdate();
   ExpectBoxAndClose(kErrorText, kErrorCaption);
-  EXPECT_EQ(ReadBytes(NewProgramPath()), "MZ earlier download");
+  EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), "1,1\r\n");
+
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  for (const HttpReply& program :
+       {HttpReply::CutShort(MarkerProgram().substr(0, 5000), MarkerProgram().size()),
+        HttpReply::Make(200, "<html>Wi-Fi login</html>"), HttpReply::Make(200, DosProgram())}) {
+    Publish(kProgramPath, program);
+    AcceptOffer();
+    ExpectBoxAndClose(kErrorText, kErrorCaption);
+    EXPECT_EQ(ReadBytes(NewProgramPath()), "MZ earlier download");
+  }
   EXPECT_TRUE(FilesLike(folder_ + L"*.tmp").empty());
 }
 
@@ -301,8 +353,61 @@ INSTANTIATE_TEST_SUITE_P(
                     HttpReply::Make(200, "PK\3\4 not a program")},
         FailureCase{"ProgramNotFound", HttpReply::Make(200, "1,1"),
                     HttpReply::Make(404, "MZ<html>404</html>")},
-        FailureCase{"ServerNeverAnswers", HttpReply::Stall(), std::nullopt, kStalledServerWait}),
+        FailureCase{"ProgramWithoutPE", HttpReply::Make(200, "1,1"),
+                    HttpReply::Make(200, DosProgram())},
+        FailureCase{"ServerNeverAnswers", HttpReply::Stall(), std::nullopt, kStalledServerWait},
+        FailureCase{"VersionFileTrickles", HttpReply::Trickle(Milliseconds{1000}), std::nullopt,
+                    kStalledServerWait}),
     [](const ::testing::TestParamInfo<FailureCase>& testCase) { return testCase.param.name; });
+
+// The program signed by the shop (here: with a test certificate A) starts only what the same
+// certificate signed.
+struct SignedCase {
+  const char* name;
+  const char* subject;  // what the site serves as the new version
+  bool accepted;
+};
+
+void PrintTo(const SignedCase& signedCase, std::ostream* out) { *out << signedCase.name; }
+
+class SignedUpdateTest : public UpdateTest, public ::testing::WithParamInterface<SignedCase> {
+ protected:
+  void SetUp() override {
+    programPath_ = SignedSubject("deskfind/deskfind.exe");
+    UpdateTest::SetUp();
+  }
+};
+
+TEST_P(SignedUpdateTest, StartsOnlyWhatTheSameCertificateSigned) {
+  const std::string program = ReadBytes(SignedSubject(GetParam().subject)).value_or("");
+  ASSERT_FALSE(program.empty());
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, HttpReply::Make(200, program));
+  Start(true);
+  AcceptOffer();
+  if (!GetParam().accepted) {
+    ExpectBoxAndClose(L"Закачанный файл не подписан магазином Столвер и удалён",
+                      L"Новая версия не запущена");
+    EXPECT_TRUE(Program().IsRunning());
+    ExpectNoProgramFileLeft();
+    return;
+  }
+  const HWND handOver = WaitForQuestion();
+  ASSERT_NE(handOver, nullptr) << "no hand-over question";
+  EXPECT_EQ(ReadBytes(NewProgramPath()), program);
+  Answer(handOver, true);
+  EXPECT_TRUE(driver::WaitUntil([&] {
+    return GetFileAttributesW((NewProgramPath() + L".started").c_str()) != INVALID_FILE_ATTRIBUTES;
+  })) << "the new version did not start";
+}
+
+INSTANTIATE_TEST_SUITE_P(Certificates, SignedUpdateTest,
+                         ::testing::Values(SignedCase{"SameCertificate", "marker-a.exe", true},
+                                           SignedCase{"OtherCertificate", "marker-b.exe", false},
+                                           SignedCase{"Unsigned", "marker-unsigned.exe", false}),
+                         [](const ::testing::TestParamInfo<SignedCase>& testCase) {
+                           return testCase.param.name;
+                         });
 
 }  // namespace
 }  // namespace deskfind::e2e

@@ -105,6 +105,23 @@ HttpReply HttpReply::Stall() {
   return reply;
 }
 
+HttpReply HttpReply::Trickle(std::chrono::milliseconds interval) {
+  HttpReply reply = UntilClose("1");
+  reply.trickle = interval;
+  return reply;
+}
+
+HttpReply HttpReply::Redirect(int status, const std::string& location) {
+  return Make(status, "<html>moved</html>", "Location: " + location + "\r\n");
+}
+
+HttpReply HttpReply::Tunnel(unsigned short port) {
+  HttpReply reply;
+  reply.bytes = "HTTP/1.1 200 Connection established\r\n\r\n";
+  reply.tunnel = port;
+  return reply;
+}
+
 LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
   static WinsockSession winsock;
   listener_ = ListenOnLoopback(port_);
@@ -155,7 +172,20 @@ void LocalHttpServer::Answer(SOCKET connection) {
     while (!stopping_) Sleep(20);
     return;
   }
+  if (reply.tunnel) return Relay(connection, reply);
   SendAll(connection, reply.bytes);
+  if (reply.midway) {
+    reply.midway();
+    SendAll(connection, reply.rest);
+  }
+  if (reply.trickle.count() > 0) {
+    for (auto next = std::chrono::steady_clock::now() + reply.trickle; !stopping_;
+         next += reply.trickle) {
+      while (!stopping_ && std::chrono::steady_clock::now() < next) Sleep(10);
+      if (send(connection, "1", 1, 0) != 1) return;
+    }
+    return;
+  }
   shutdown(connection, SD_SEND);
   // Wait (bounded) for the client to close first, so that closing never resets the connection
   // before the client has read the reply.
@@ -163,6 +193,35 @@ void LocalHttpServer::Answer(SOCKET connection) {
     if (!Readable(connection)) continue;
     if (recv(connection, buffer, sizeof(buffer), 0) <= 0) return;
   }
+}
+
+void LocalHttpServer::Relay(SOCKET connection, const HttpReply& reply) {
+  const SOCKET target = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(reply.tunnel);
+  if (target == INVALID_SOCKET ||
+      connect(target, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    if (target != INVALID_SOCKET) closesocket(target);
+    return;
+  }
+  SendAll(connection, reply.bytes);
+  char buffer[4096];
+  while (!stopping_) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(connection, &set);
+    FD_SET(target, &set);
+    timeval wait{0, kPollMicroseconds};
+    if (select(0, &set, nullptr, nullptr, &wait) <= 0) continue;
+    const SOCKET from = FD_ISSET(connection, &set) ? connection : target;
+    const int n = recv(from, buffer, sizeof(buffer), 0);
+    if (n <= 0) break;
+    SendAll(from == connection ? target : connection,
+            std::string(buffer, static_cast<std::size_t>(n)));
+  }
+  closesocket(target);
 }
 
 unsigned short UnusedPort() {

@@ -4,6 +4,7 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -16,6 +17,13 @@ namespace deskfind::testing {
 struct HttpReply {
   std::string bytes;   // sent as they are: status line, headers and body
   bool stall = false;  // accept the request, then never answer until the server stops
+  // When set: after `bytes`, one more body byte at every such interval until the server stops.
+  std::chrono::milliseconds trickle{0};
+  // When set: called after `bytes` are sent; then `rest` is sent.
+  std::function<void()> midway;
+  std::string rest;
+  // When set: the proxy's answer to CONNECT; the connection is then relayed to this port.
+  unsigned short tunnel = 0;
 
   // A complete reply with Content-Length, closing the connection afterwards.
   static HttpReply Make(int status, const std::string& body, const std::string& extraHeaders = {});
@@ -24,6 +32,12 @@ struct HttpReply {
   // No Content-Length: the body ends where the connection closes.
   static HttpReply UntilClose(const std::string& body);
   static HttpReply Stall();
+  // A 200 reply without Content-Length whose body never ends: a byte every `interval`.
+  static HttpReply Trickle(std::chrono::milliseconds interval);
+  // A redirect to `location`, with a small body as servers send.
+  static HttpReply Redirect(int status, const std::string& location);
+  // Accepts a CONNECT and relays the connection to 127.0.0.1:port until either side closes.
+  static HttpReply Tunnel(unsigned short port);
 };
 
 // A one-thread HTTP server on 127.0.0.1 for the tests: reads each request's head, logs it and
@@ -44,6 +58,7 @@ class LocalHttpServer {
  private:
   void Serve();
   void Answer(SOCKET connection);
+  void Relay(SOCKET connection, const HttpReply& reply);
 
   Handler handler_;
   SOCKET listener_ = INVALID_SOCKET;

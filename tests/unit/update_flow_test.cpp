@@ -34,14 +34,17 @@ std::string Confirmed(const std::string& text) { return "confirm " + text; }
 const std::string kErrorBox =
     "message 16 Проверьте наличие соединения с интернетом: "
     "Не удаётся закачать новую версию программы";
+const std::string kNotSignedBox =
+    "message 16 Новая версия не запущена: Закачанный файл не подписан магазином Столвер и удалён";
 const std::string kNoNewVersionBox =
     "message 48 Зайдите через недельку :-)): Новой версии программы пока нет!";
 
 // Records every action in order; the site, the disk and the user's answers are set up front.
 class RecordingEnvironment : public UpdateEnvironment {
  public:
-  std::map<std::string, std::string> site;  // address -> body; absent addresses fail
-  std::map<std::string, std::string> disk;  // path -> contents
+  std::map<std::string, std::string> site;        // address -> body; absent addresses fail
+  std::map<std::string, DownloadResult> refused;  // address -> how its download ends instead
+  std::map<std::string, std::string> disk;        // path -> contents
   std::deque<bool> answers;
   std::string folder = kFolder;
   std::string separator = ",";
@@ -65,22 +68,24 @@ class RecordingEnvironment : public UpdateEnvironment {
   void CloseMainWindow() override { Record("close"); }
   std::string DecimalSeparator() override { return separator; }
   std::string UpdateFolder() override { return folder; }
-  bool Download(std::string_view address, const std::string& path) override {
-    Record(Fetch(std::string(address), path));
+  DownloadResult Download(std::string_view address, const std::string& path,
+                          DownloadKind kind) override {
+    Record(Fetch(std::string(address), path) +
+           (kind == DownloadKind::kProgram ? " program" : " version"));
+    if (const auto refusal = refused.find(std::string(address)); refusal != refused.end()) {
+      return refusal->second;
+    }
     const auto found = site.find(std::string(address));
-    if (found == site.end()) return false;
+    if (found == site.end()) return {};
     disk[path] = found->second;
-    return true;
+    return {DownloadResult::Status::kDone, {}};
   }
-  std::optional<std::string> ReadFileStart(const std::string& path, std::size_t maxBytes) override {
+  std::optional<std::string> ReadVersionFile(const std::string& path,
+                                             std::size_t maxBytes) override {
     Record("read " + path + " " + std::to_string(maxBytes));
     const auto found = disk.find(path);
     if (found == disk.end()) return std::nullopt;
     return found->second.substr(0, maxBytes);
-  }
-  void RemoveFile(const std::string& path) override {
-    Record("remove " + path);
-    disk.erase(path);
   }
   bool StartProgram(const std::string& path) override {
     Record("start " + path);
@@ -108,14 +113,14 @@ class UpdateFlow : public ::testing::Test {
   }
   // The calls up to the offer of a newer version 1,1.
   Calls UpToOffer() const {
-    return {"hourglass", Fetch(kVersionAddress, kVersionFile), "read " + kVersionFile + " 65537",
-            Confirmed(kOfferText)};
+    return {"hourglass", Fetch(kVersionAddress, kVersionFile) + " version",
+            "read " + kVersionFile + " 65537", Confirmed(kOfferText)};
   }
+  // The hourglass comes back after each question; only the version file is read (into the
+  // memo), never the program.
   Calls UpToHandOver() const {
-    Calls calls = UpToOffer();
-    calls.insert(calls.end(), {Fetch(kProgramAddress, kProgramFile), "read " + kProgramFile + " 2",
-                               Confirmed(kHandOverText)});
-    return calls;
+    return Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
+                              Confirmed(kHandOverText)});
   }
   static Calls Then(Calls calls, std::initializer_list<std::string> more) {
     calls.insert(calls.end(), more);
@@ -127,7 +132,7 @@ class UpdateFlow : public ::testing::Test {
 
 TEST_F(UpdateFlow, SameVersionSaysComeBackLater) {
   Publish("1,00005\r\n");
-  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile),
+  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version",
                           "read " + kVersionFile + " 65537", kNoNewVersionBox, "cursor"}));
 }
 
@@ -147,14 +152,15 @@ TEST_F(UpdateFlow, AcceptedOfferStoresTheProgramUnderTheFirstLineAndNamesFileAnd
 TEST_F(UpdateFlow, HandOverStartsTheNewProgramThenClosesTheMainWindow) {
   Publish("1,1\n");
   environment.answers = {true, true};
-  EXPECT_EQ(Run(), Then(UpToHandOver(), {"start " + kProgramFile, "close", "cursor"}));
+  EXPECT_EQ(Run(), Then(UpToHandOver(), {"hourglass", "start " + kProgramFile, "close", "cursor"}));
 }
 
 TEST_F(UpdateFlow, ShellFailureShowsTheErrorAndKeepsRunning) {
   Publish("1,1");
   environment.answers = {true, true};
   environment.shellWorks = false;
-  EXPECT_EQ(Run(), Then(UpToHandOver(), {"start " + kProgramFile, kErrorBox, "cursor"}));
+  EXPECT_EQ(Run(),
+            Then(UpToHandOver(), {"hourglass", "start " + kProgramFile, kErrorBox, "cursor"}));
 }
 
 TEST_F(UpdateFlow, VersionTextIsUsedAsWrittenWithTheLocaleSeparator) {
@@ -171,7 +177,7 @@ TEST_F(UpdateFlow, UnusableVersionFilesEndInTheErrorBox) {
   for (const std::string& versionFile : {""s, "abc"s, "1.1"s, "\r\n1,1"s, justTooBig}) {
     environment = RecordingEnvironment();
     Publish(versionFile);
-    EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile),
+    EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version",
                             "read " + kVersionFile + " 65537", kErrorBox, "cursor"}))
         << versionFile.substr(0, 10);
   }
@@ -182,31 +188,38 @@ TEST_F(UpdateFlow, UnusableVersionFilesEndInTheErrorBox) {
   EXPECT_EQ(environment.calls.end()[-2].rfind("confirm", 0), 0u);
 }
 
-TEST_F(UpdateFlow, FailedDownloadsEndInTheErrorBoxAndLeaveNoProgram) {
+TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
   environment.folder.clear();
   EXPECT_EQ(Run(), (Calls{"hourglass", kErrorBox, "cursor"}));
 
   environment = RecordingEnvironment();
-  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile), kErrorBox, "cursor"}));
+  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version", kErrorBox,
+                          "cursor"}));
 
-  for (const std::string& program : {"<html>"s, "M"s, ""s}) {
-    environment = RecordingEnvironment();
-    Publish("1,1", program);
-    environment.answers = {true};
-    EXPECT_EQ(Run(), Then(UpToOffer(),
-                          {Fetch(kProgramAddress, kProgramFile), "read " + kProgramFile + " 2",
-                           "remove " + kProgramFile, kErrorBox, "cursor"}));
-    EXPECT_EQ(environment.disk.count(kProgramFile), 0u);
-  }
-
-  // A failed download replaces nothing, so an earlier file of that name is not removed.
+  // A refused body that could not be removed is named in the box.
+  const std::string leftBehind = kFolder + "dfd1A.tmp"s;
+  const std::string leftBehindBox = kErrorBox + "\r\rНе удалось удалить файл " + leftBehind;
+  using Status = DownloadResult::Status;
   environment = RecordingEnvironment();
-  Publish("1,1");
-  environment.site.erase(kProgramAddress);
-  environment.disk[kProgramFile] = "earlier";
-  environment.answers = {true};
-  EXPECT_EQ(Run(), Then(UpToOffer(), {Fetch(kProgramAddress, kProgramFile), kErrorBox, "cursor"}));
-  EXPECT_EQ(environment.disk[kProgramFile], "earlier");
+  environment.refused[kVersionAddress] = {Status::kFailed, leftBehind};
+  EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version",
+                          leftBehindBox, "cursor"}));
+
+  const std::pair<DownloadResult, std::string> refusals[] = {
+      {{Status::kFailed, {}}, kErrorBox},
+      {{Status::kNotSigned, {}}, kNotSignedBox},
+      {{Status::kFailed, leftBehind}, leftBehindBox},
+      {{Status::kNotSigned, leftBehind}, leftBehindBox},
+  };
+  for (const auto& [refusal, box] : refusals) {
+    environment = RecordingEnvironment();
+    Publish("1,1");
+    environment.refused[kProgramAddress] = refusal;
+    environment.answers = {true};
+    EXPECT_EQ(Run(),
+              Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
+                                 box, "cursor"}));
+  }
 }
 
 TEST_F(UpdateFlow, SeparatorThatCannotBePartOfAFileNameIsAnError) {
@@ -217,11 +230,9 @@ TEST_F(UpdateFlow, SeparatorThatCannotBePartOfAFileNameIsAnError) {
 }
 
 TEST_F(UpdateFlow, ExceptionsFromTheEnvironmentEndInTheErrorBoxThenTheCursor) {
-  for (const std::string failing :
-       {"hourglass", "download", "read", "confirm", "remove", "start", "close"}) {
+  for (const std::string failing : {"hourglass", "download", "read", "confirm", "start", "close"}) {
     environment = RecordingEnvironment();
-    Publish("1,1", "PK");
-    if (failing == "start" || failing == "close") environment.site[kProgramAddress] = kProgram;
+    Publish("1,1");
     environment.answers = {true, true};
     environment.throwAt = failing;
     const Calls calls = Run();

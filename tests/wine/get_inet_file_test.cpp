@@ -1,10 +1,14 @@
 #include <windows.h>
 
 #include <wininet.h>
+#include <winsock2.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,6 +24,8 @@
 namespace deskfind {
 namespace {
 
+using namespace std::chrono_literals;
+
 using testing::HeaderValue;
 using testing::HttpReply;
 using testing::LocalHttpServer;
@@ -27,6 +33,106 @@ using testing::ScopedProxy;
 
 // Every address reaches the test's server through the proxy; the host is never resolved.
 constexpr char kAddress[] = "http://update.deskfind.test/proga/file.bin";
+
+using Status = DownloadResult::Status;
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// A file made by the build's signing step (see tests/tools/make-signed-subjects.sh).
+std::string Subject(const char* name) {
+  std::wstring path = L"Z:" + Utf16(DESKFIND_SIGNED_SUBJECTS) + L"/" + Utf16(name);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return ReadBytes(path).value_or(std::string());
+}
+const Certificate& CertificateA() {
+  static const std::string bytes = Subject("a.der");
+  static const Certificate certificate(bytes.begin(), bytes.end());
+  return certificate;
+}
+const Certificate& CertificateA1() {
+  static const std::string bytes = Subject("a1.der");
+  static const Certificate certificate(bytes.begin(), bytes.end());
+  return certificate;
+}
+
+// https://update.deskfind.test, served by the host's TLS server with the build's site
+// certificate on a port of 127.0.0.1; the test's proxy relays to it. It ends by itself.
+class TlsSite {
+ public:
+  TlsSite() : port_(testing::UnusedPort()) {
+    const std::wstring folder = Utf16(DESKFIND_SIGNED_SUBJECTS);
+    // It serves the readiness probe and one download, and keeps none of the test's output
+    // streams open: the test's runner waits for those to close.
+    std::wstring command =
+        L"sh -c \"exec timeout 30 openssl s_server -quiet -www -naccept 2 -accept 127.0.0.1:" +
+        std::to_wstring(port_) + L" -cert " + folder + L"/tls.pem -key " + folder +
+        L"/tls.key </dev/null >/dev/null 2>&1\"";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    nothing_ = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nothing_;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+      CloseHandle(process.hThread);
+      process_ = process.hProcess;
+    }
+  }
+  TlsSite(const TlsSite&) = delete;
+  TlsSite& operator=(const TlsSite&) = delete;
+  ~TlsSite() {
+    if (process_) {
+      TerminateProcess(process_, 0);
+      CloseHandle(process_);
+    }
+    CloseHandle(nothing_);
+  }
+
+  unsigned short Port() const { return port_; }
+  // True once the server accepts connections (within 10 s).
+  bool Ready() const {
+    for (int polls = 0; polls < 100; ++polls, Sleep(100)) {
+      const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      address.sin_port = htons(port_);
+      const bool connected =
+          connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+      closesocket(probe);
+      if (connected) return true;
+    }
+    return false;
+  }
+
+ private:
+  unsigned short port_;
+  HANDLE nothing_ = INVALID_HANDLE_VALUE;
+  HANDLE process_ = nullptr;
+};
+
+// "MZ" with the offset of its "PE" signature, and what follows.
+std::string DosHeader(std::uint32_t newHeaderAt, const std::string& then) {
+  std::string bytes = "MZ" + std::string(62, '\0');
+  for (int i = 0; i < 4; ++i) bytes[0x3C + i] = static_cast<char>(newHeaderAt >> (8 * i));
+  return bytes + then;
+}
+
+// What the file must be: any body, a Windows program, a program signed with A.
+enum class Rules { kAny, kProgram, kSignedByA };
+DownloadRules For(Rules kind) {
+  DownloadRules rules;
+  rules.windowsProgram = kind != Rules::kAny;
+  if (kind == Rules::kSignedByA) rules.signer = &CertificateA();
+  return rules;
+}
 
 // Bytes that differ from block to block, so a lost, repeated or reordered block shows.
 std::string Pattern(std::size_t size) {
@@ -74,9 +180,7 @@ class GetInetFileTest : public ::testing::Test {
   }
 
   static std::optional<std::string> Contents(const std::string& path) {
-    std::ifstream file(Utf16(path).c_str(), std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), {});
+    return ReadBytes(Utf16(path));
   }
   static void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(Utf16(path).c_str(), std::ios::binary) << bytes;
@@ -90,7 +194,7 @@ class GetInetFileTest : public ::testing::Test {
 TEST_F(GetInetFileTest, WritesABodyOfManyBlocksWholeAndInOrder) {
   const std::string body = Pattern(5 * 1024 + 300);
   ServeAlways(HttpReply::Make(200, body));
-  ASSERT_TRUE(GetInetFile(kAddress, Target()));
+  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), body);
   EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
 }
@@ -98,19 +202,19 @@ TEST_F(GetInetFileTest, WritesABodyOfManyBlocksWholeAndInOrder) {
 TEST_F(GetInetFileTest, ReplacesAnEarlierFileAndAcceptsAnEmptyBody) {
   WriteFile(Target(), "earlier contents");
   ServeAlways(HttpReply::Make(200, ""));
-  ASSERT_TRUE(GetInetFile(kAddress, Target()));
+  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), "");
 
   // A body that ends with the connection, without Content-Length, is complete too.
   server_.reset(), proxy_.reset();
   ServeAlways(HttpReply::UntilClose(Pattern(3000)));
-  ASSERT_TRUE(GetInetFile(kAddress, Target()));
+  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), Pattern(3000));
 }
 
 TEST_F(GetInetFileTest, RequestNamesTheProgramAndAsksPastEveryCache) {
   ServeAlways(HttpReply::Make(200, "1"));
-  ASSERT_TRUE(GetInetFile(kAddress, Target()));
+  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   const auto requests = server_->Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(testing::RequestPath(requests[0]), "/proga/file.bin");
@@ -127,9 +231,9 @@ TEST_F(GetInetFileTest, AFreshCopyEveryTimeEvenWhenTheServerAllowsCaching) {
                            "Cache-Control: public, max-age=3600\r\n"
                            "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT\r\n");
   });
-  ASSERT_TRUE(GetInetFile(kCachedAddress, Target()));
+  ASSERT_TRUE(GetInetFile(kCachedAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), "1");
-  ASSERT_TRUE(GetInetFile(kCachedAddress, Target()));
+  ASSERT_TRUE(GetInetFile(kCachedAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), "1,1");
   EXPECT_EQ(server_->Requests().size(), 2u);
 
@@ -144,66 +248,179 @@ TEST_F(GetInetFileTest, AFreshCopyEveryTimeEvenWhenTheServerAllowsCaching) {
 struct FailureCase {
   const char* name;
   HttpReply reply;
+  Rules rules = Rules::kAny;
+  Status status = Status::kFailed;
 };
+
+void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.name; }
 
 class GetInetFileFailureTest : public GetInetFileTest,
                                public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(GetInetFileFailureTest, LeavesNoFileBehind) {
   ServeAlways(GetParam().reply);
-  EXPECT_FALSE(GetInetFile(kAddress, Target()));
+  const DownloadResult result = GetInetFile(kAddress, Target(), For(GetParam().rules));
+  EXPECT_EQ(result.status, GetParam().status);
+  EXPECT_EQ(result.leftBehind, "");
   EXPECT_TRUE(FolderContents().empty());
 }
 
 TEST_P(GetInetFileFailureTest, LeavesAnEarlierFileUntouched) {
   WriteFile(Target(), "earlier contents");
   ServeAlways(GetParam().reply);
-  EXPECT_FALSE(GetInetFile(kAddress, Target()));
+  EXPECT_EQ(GetInetFile(kAddress, Target(), For(GetParam().rules)).status, GetParam().status);
   EXPECT_EQ(Contents(Target()), "earlier contents");
   EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, GetInetFileFailureTest,
-    ::testing::Values(FailureCase{"NotFound", HttpReply::Make(404, "<html>Not found</html>")},
-                      FailureCase{"ServerError", HttpReply::Make(500, Pattern(2000))},
-                      FailureCase{"CutShort", HttpReply::CutShort(Pattern(1500), 4000)},
-                      FailureCase{"CutShortInFirstBlock", HttpReply::CutShort("MZ", 600)}),
+    ::testing::Values(
+        FailureCase{"NotFound", HttpReply::Make(404, "<html>Not found</html>")},
+        FailureCase{"ServerError", HttpReply::Make(500, Pattern(2000))},
+        FailureCase{"CutShort", HttpReply::CutShort(Pattern(1500), 4000)},
+        FailureCase{"CutShortInFirstBlock", HttpReply::CutShort("MZ", 600)},
+        // Redirects: a loop (more than 5 hops), other schemes, and an https site that cannot
+        // be reached (the proxy refuses the tunnel).
+        FailureCase{"RedirectLoop", HttpReply::Redirect(302, kAddress)},
+        FailureCase{"RedirectToFtp", HttpReply::Redirect(301, "ftp://update.deskfind.test/a.bin")},
+        FailureCase{"RedirectToFile", HttpReply::Redirect(307, "file:///C:/a.bin")},
+        FailureCase{"RedirectToUnreachableHttps",
+                    HttpReply::Redirect(308, "https://update.deskfind.test/a.bin")},
+        FailureCase{"NotAProgram", HttpReply::Make(200, "PK\3\4" + Pattern(2000)), Rules::kProgram},
+        FailureCase{"DosHeaderOnly", HttpReply::Make(200, DosHeader(64, Pattern(500))),
+                    Rules::kProgram},
+        FailureCase{"HeaderPointsPastTheEnd", HttpReply::Make(200, DosHeader(1 << 20, "PE")),
+                    Rules::kProgram},
+        FailureCase{"SignedWithAnotherCertificate", HttpReply::Make(200, Subject("marker-b.exe")),
+                    Rules::kSignedByA, Status::kNotSigned},
+        FailureCase{"Unsigned", HttpReply::Make(200, Subject("marker-unsigned.exe")),
+                    Rules::kSignedByA, Status::kNotSigned},
+        FailureCase{"ChangedAfterSigning", HttpReply::Make(200, Subject("marker-a-changed.exe")),
+                    Rules::kSignedByA, Status::kNotSigned},
+        FailureCase{"AppendedToAfterSigning",
+                    HttpReply::Make(200, Subject("marker-a-appended.exe")), Rules::kSignedByA,
+                    Status::kNotSigned}),
     [](const ::testing::TestParamInfo<FailureCase>& testCase) { return testCase.param.name; });
 
 TEST_F(GetInetFileTest, FailsWhenNothingListens) {
   proxy_.emplace(testing::UnusedPort());
-  EXPECT_FALSE(GetInetFile(kAddress, Target()));
+  EXPECT_FALSE(GetInetFile(kAddress, Target()).Done());
   EXPECT_TRUE(FolderContents().empty());
 }
 
-TEST_F(GetInetFileTest, GivesUpOnAServerThatNeverAnswers) {
-  ServeAlways(HttpReply::Stall());
-  DownloadLimits limits;
-  limits.timeoutMilliseconds = 1500;
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(GetInetFile(kAddress, Target(), limits));
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(elapsed, std::chrono::milliseconds(1000));
-  EXPECT_LT(elapsed, std::chrono::seconds(15));
-  EXPECT_TRUE(FolderContents().empty());
+// A server that stops answering, and one that never stops sending a byte now and then.
+TEST_F(GetInetFileTest, GivesUpOnAServerThatStallsOrTrickles) {
+  DownloadRules rules;
+  rules.waitMilliseconds = 1500;
+  rules.totalMilliseconds = 3000;
+  for (const auto& [reply, least] :
+       {std::pair{HttpReply::Stall(), 1000}, std::pair{HttpReply::Trickle(300ms), 2500}}) {
+    server_.reset(), proxy_.reset();
+    ServeAlways(reply);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(GetInetFile(kAddress, Target(), rules).Done());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(least));
+    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    EXPECT_TRUE(FolderContents().empty());
+  }
 }
 
 TEST_F(GetInetFileTest, ABodyOverTheLimitFailsWithOrWithoutContentLength) {
-  DownloadLimits limits;
-  limits.maxBytes = 2048;
+  DownloadRules rules;
+  rules.maxBytes = 2048;
   ServeAlways(HttpReply::Make(200, Pattern(2048)));
-  EXPECT_TRUE(GetInetFile(kAddress, Target(), limits));
+  EXPECT_TRUE(GetInetFile(kAddress, Target(), rules).Done());
   EXPECT_EQ(Contents(Target()), Pattern(2048));
 
   for (const HttpReply& reply :
        {HttpReply::Make(200, Pattern(2049)), HttpReply::UntilClose(Pattern(5000))}) {
     server_.reset(), proxy_.reset();
     ServeAlways(reply);
-    EXPECT_FALSE(GetInetFile(kAddress, Target(), limits));
+    EXPECT_FALSE(GetInetFile(kAddress, Target(), rules).Done());
     EXPECT_EQ(Contents(Target()), Pattern(2048));
     EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
   }
+}
+
+// Every kind of redirect, relative and absolute, to another host: 5 hops are followed.
+TEST_F(GetInetFileTest, FollowsUpToFiveRedirects) {
+  const std::map<std::string, HttpReply> site = {
+      {"/proga/file.bin", HttpReply::Redirect(301, "/moved/1")},
+      {"/moved/1", HttpReply::Redirect(302, "http://mirror.deskfind.test/moved/2")},
+      {"/moved/2", HttpReply::Redirect(303, "3?from=2")},
+      {"/moved/3?from=2", HttpReply::Redirect(307, "//update.deskfind.test/moved/4")},
+      {"/moved/4", HttpReply::Redirect(308, "/moved/5")},
+      {"/moved/5", HttpReply::Make(200, Pattern(1500))},
+  };
+  Serve([&site](const std::string& head) { return site.at(testing::RequestPath(head)); });
+  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
+  EXPECT_EQ(Contents(Target()), Pattern(1500));
+  const auto requests = server_->Requests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(HeaderValue(requests[2], "Host"), "mirror.deskfind.test");
+}
+
+// A site that moved to https is followed there, and its certificate is checked: one that no
+// trusted root vouches for ends the download.
+TEST_F(GetInetFileTest, ARedirectToAnHttpsSiteWithAnUntrustedCertificateFails) {
+  const TlsSite site;
+  ASSERT_TRUE(site.Ready()) << "the TLS server did not start";
+  Serve([&site](const std::string& head) {
+    if (head.rfind("CONNECT update.deskfind.test:443 ", 0) == 0) {
+      return HttpReply::Tunnel(site.Port());
+    }
+    return HttpReply::Redirect(302, "https://update.deskfind.test/proga/file.bin");
+  });
+  EXPECT_FALSE(GetInetFile(kAddress, Target()).Done());
+  EXPECT_TRUE(FolderContents().empty());
+  const auto requests = server_->Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].rfind("CONNECT update.deskfind.test:443 ", 0), 0u);
+}
+
+// The running program's certificate on an intact file, whether or not the library trusts its
+// root; the file stays open for reading only until it has been started.
+TEST_F(GetInetFileTest, AcceptsAProgramSignedWithTheSameCertificateAndHoldsItOpen) {
+  for (const auto& [subject, certificate] :
+       {std::pair{"marker-a.exe", &CertificateA()}, std::pair{"marker-a1.exe", &CertificateA1()}}) {
+    const std::string program = Subject(subject);
+    ASSERT_FALSE(program.empty()) << subject;
+    server_.reset(), proxy_.reset();
+    ServeAlways(HttpReply::Make(200, program));
+    DownloadRules rules = For(Rules::kProgram);
+    rules.signer = certificate;
+    DownloadedFile held;
+    ASSERT_TRUE(GetInetFile(kAddress, Target(), rules, &held).Done()) << subject;
+    EXPECT_EQ(Contents(Target()), program);
+    EXPECT_EQ(CreateFileW(Utf16(Target()).c_str(), GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  }
+}
+
+// A refused body that someone else holds open cannot be removed: the result names it.
+TEST_F(GetInetFileTest, ARefusedBodyThatCannotBeRemovedIsNamed) {
+  HANDLE holder = INVALID_HANDLE_VALUE;
+  std::wstring held;
+  HttpReply reply = HttpReply::Make(200, "PK" + Pattern(3000));
+  reply.rest = reply.bytes.substr(reply.bytes.size() - 1000);
+  reply.bytes.resize(reply.bytes.size() - 1000);
+  reply.midway = [&] {
+    for (int polls = 0; polls < 250 && held.empty(); ++polls, Sleep(20)) {
+      for (const std::wstring& name : FolderContents()) held = name;
+    }
+    holder = CreateFileW((folder_ + held).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  ServeAlways(reply);
+  const DownloadResult result = GetInetFile(kAddress, Target(), For(Rules::kProgram));
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  CloseHandle(holder);
+  EXPECT_EQ(result.status, Status::kFailed);
+  EXPECT_EQ(result.leftBehind, Utf8(folder_ + held));
 }
 
 TEST_F(GetInetFileTest, ALocalFileThatCannotBeWrittenIsAnError) {

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace deskfind {
+
+// The encoded bytes of a certificate.
+using Certificate = std::vector<unsigned char>;
+
+// The certificate whose signature a new version of the program must carry: the one that signed
+// the running program. nullopt when the running program carries no signature (every download
+// is then accepted as before); an empty certificate when it carries one that cannot be read
+// (every download is then refused).
+std::optional<Certificate> RunningProgramSigner();
+
+// True when the file behind `file` (opened for reading, `path` its name) carries an intact
+// Authenticode signature whose signing certificate is exactly `signer`.
+bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer);
+
+}  // namespace deskfind
