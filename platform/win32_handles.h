@@ -85,6 +85,7 @@ using IconHandle = UniqueHandle<HICON, IconTraits>;
 using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
 using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using MemoryDC = UniqueHandle<HDC, MemoryDCTraits>;
 
 class ScopedSelectObject {

@@ -59,7 +59,6 @@ struct InternetHandleTraits {
   static void Count(int) {}
 };
 using InternetHandle = UniqueHandle<HINTERNET, InternetHandleTraits>;
-using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 
 [[noreturn]] void ThrowFileError(const char* what, const std::wstring& path) {
   throw std::runtime_error(std::string(what) + " " + Utf8(path) + " (error " +

@@ -32,7 +32,7 @@ struct DownloadRules {
 
 // The downloaded file, open for reading and shared for reading and deletion only: nothing can
 // change it while the handle lives, and it can still be renamed.
-using DownloadedFile = UniqueHandle<HANDLE, KernelHandleTraits>;
+using DownloadedFile = FileHandle;
 
 // Fetches address (http, following up to 5 redirects to http or https) over the system's proxy
 // settings, bypassing every cache, into the file localPath (both UTF-8). The body goes to a

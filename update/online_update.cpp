@@ -31,8 +31,6 @@ constexpr std::size_t kMemoTextLimit = 255;
 constexpr std::size_t kMaxProgramFileBytes = std::size_t{32} * 1024 * 1024;
 constexpr DWORD kProgramFileMilliseconds = 10 * 60 * 1000;
 
-using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
-
 std::string SiteTextToUtf8(const std::string& bytes) {
   if (bytes.empty()) return {};
   const int length = static_cast<int>(bytes.size());
@@ -51,6 +49,9 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   void RestoreCursor() override { app_.SetWaitCursor(false); }
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
     app_.ShowMessage(text, caption, style);
+  }
+  void ShowVersionText(std::string_view firstLine) override {
+    versionMemo_.SetText(SiteTextToUtf8(std::string(firstLine.substr(0, kMemoTextLimit))));
   }
   bool Confirm(std::string_view text) override { return app_.Confirm(text) == IDYES; }
   void CloseMainWindow() override { mainWindow_.Close(); }
@@ -73,8 +74,6 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     return GetInetFile(address, path, rules, &program_);
   }
 
-  // The first line of what is read also goes into the hidden memo, as the version text always
-  // has. The bytes returned are the file's own: the memo cannot change the version text.
   std::optional<std::string> ReadVersionFile(const std::string& path,
                                              std::size_t maxBytes) override {
     const HANDLE opened = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -93,7 +92,6 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
       filled += read;
     }
     bytes.resize(filled);
-    versionMemo_.SetText(SiteTextToUtf8(FirstLine(bytes).substr(0, kMemoTextLimit)));
     return bytes;
   }
 

@@ -87,7 +87,7 @@ std::optional<Certificate> RunningProgramSigner() {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return Certificate{};
-  const UniqueHandle<HANDLE, KernelHandleTraits> file(opened);
+  const FileHandle file(opened);
   Verdict verdict = Verify(file.Get(), path);
   if (verdict.status == TRUST_E_NOSIGNATURE) return std::nullopt;
   return std::move(verdict.leaf);

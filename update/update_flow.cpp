@@ -77,9 +77,11 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   if (!versionDownload.Done()) return ShowDownloadFailure(environment, versionDownload);
   const std::optional<std::string> versionBytes =
       environment.ReadVersionFile(versionFile, kMaxVersionFileBytes + 1);
-  if (!versionBytes || versionBytes->size() > kMaxVersionFileBytes) return ShowError(environment);
-
+  if (!versionBytes) return ShowError(environment);
   const std::string versionText = FirstLine(*versionBytes);
+  environment.ShowVersionText(versionText);
+  if (versionBytes->size() > kMaxVersionFileBytes) return ShowError(environment);
+
   const std::optional<VersionValue> version =
       ParseVersion(versionText, environment.DecimalSeparator());
   if (!version) return ShowError(environment);

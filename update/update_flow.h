@@ -34,6 +34,8 @@ class UpdateEnvironment {
   virtual void ShowHourglass() = 0;
   virtual void RestoreCursor() = 0;
   virtual void ShowMessage(std::string_view text, std::string_view caption, unsigned style) = 0;
+  // Shows the version file's first line (the site's bytes) in the main window's hidden memo.
+  virtual void ShowVersionText(std::string_view firstLine) = 0;
   // A Yes/No question; true for Yes.
   virtual bool Confirm(std::string_view text) = 0;
   virtual void CloseMainWindow() = 0;
@@ -47,8 +49,7 @@ class UpdateEnvironment {
   // done and passed every check of its kind.
   virtual DownloadResult Download(std::string_view address, const std::string& path,
                                   DownloadKind kind) = 0;
-  // Up to maxBytes bytes from the start of the version file, whose first line also becomes
-  // the text of the main window's hidden memo; nullopt when it cannot be read.
+  // Up to maxBytes bytes from the start of the version file; nullopt when it cannot be read.
   virtual std::optional<std::string> ReadVersionFile(const std::string& path,
                                                      std::size_t maxBytes) = 0;
   // Opens the program through the shell; false when the shell fails.

@@ -51,6 +51,7 @@ class RecordingEnvironment : public UpdateEnvironment {
   bool shellWorks = true;
   std::string throwAt;  // an action whose record starts so throws
   Calls calls;
+  std::string memo;  // what the hidden memo shows
 
   void ShowHourglass() override { Record("hourglass"); }
   void RestoreCursor() override { Record("cursor"); }
@@ -58,6 +59,7 @@ class RecordingEnvironment : public UpdateEnvironment {
     Record("message " + std::to_string(style) + " " + std::string(caption) + ": " +
            std::string(text));
   }
+  void ShowVersionText(std::string_view firstLine) override { memo = firstLine; }
   bool Confirm(std::string_view text) override {
     Record(Confirmed(std::string(text)));
     if (answers.empty()) throw std::logic_error("unexpected question");
