@@ -14,10 +14,20 @@ class Label : public Control {
         bool visible = true);
   Label(Form& owner, std::string name, int left, int top, std::string_view text,
         const FontSpec& font, COLORREF color = CLR_INVALID);
+  ~Label() override;
   bool IsLabel() const override { return true; }
+
+  // Makes the label a link the keyboard reaches: Tab stops on it after the form's other
+  // controls, it shows a focus rectangle, and Enter or Space does what a click does.
+  void MakeKeyboardLink();
 
  protected:
   void TextChanged() override;
+
+ private:
+  static LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR data);
+  bool keyboardLink_ = false;
 };
 
 class PushButton : public Control {
@@ -56,6 +66,10 @@ class DropDownList : public Control {
   std::string ItemText(int index) const;
   int ItemCount() const;
   int ShownHeight() const override;
+
+ private:
+  // Makes the closed box exactly its design height, whatever the font.
+  void FitClosedHeight();
 };
 
 // A multi-line text box; the program keeps its one hidden.

@@ -103,6 +103,12 @@ class Form {
   void EnableVerticalScrolling() { scrollable_ = true; }
   void UpdateScrollRange();
   void ScrollTo(int offset);
+  // Scrolls just enough for the control to show whole.
+  void ScrollIntoView(const Control& control);
+
+  // Keys the form handles before the dialog keys: Tab through the controls and then the
+  // keyboard links; scrolling keys when the content scrolls. True when the key was used.
+  bool PreTranslateKey(const MSG& message);
 
   // Content layout may change many controls at once; repaint once afterwards.
   class BatchUpdate {
@@ -116,8 +122,6 @@ class Form {
     Form& form_;
   };
 
-  // The control whose tooltip is shown now (for tests of the tooltip text).
-  const Control* HoveredControl() const { return hovered_; }
   HWND TooltipWindow() const { return tooltip_.Get(); }
 
  protected:
@@ -136,8 +140,10 @@ class Form {
   void OnCommand(WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, int hitTest, UINT mouseMessage);
   void CreateTooltip();
+  void FollowPointer(const Control* control);
   void PaintPanels(HDC dc);
   void OnVerticalScroll(int request);
+  void MoveFocus(bool backwards);
 
   Application& application_;
   FontSpec font_;
@@ -149,6 +155,7 @@ class Form {
   int modalResult_ = 0;
   const Control* hovered_ = nullptr;
   std::wstring hoveredTip_;
+  HWND tipTool_ = nullptr;  // the control the tooltip's one tool stands for
   bool scrollable_ = false;
   int scrollOffset_ = 0;
   int batchDepth_ = 0;

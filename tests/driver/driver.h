@@ -107,6 +107,10 @@ HWND FindChildById(HWND parent, int id);
 HWND FindChildByClass(HWND parent, const std::wstring& className, HWND after = nullptr);
 HWND WaitForChild(HWND parent, const std::wstring& text, Milliseconds timeout = kDefaultTimeout);
 
+// The name a screen reader reads for the window (Active Accessibility), or nullopt when the
+// window offers no accessible object.
+std::optional<std::wstring> AccessibleName(HWND hwnd);
+
 // Number of windows a process has, top-level ones (hidden included) with all descendants.
 struct WindowCounts {
   int topLevel = 0;
@@ -161,6 +165,16 @@ enum class ClickMethod {
 // A real mouse click (SendInput) at the centre of the window, hit-tested by the system like
 // a user's click. The window must not be covered by another one.
 [[nodiscard]] bool ClickAtCentre(HWND hwnd);
+
+// Moves the real pointer (SendInput) to a screen point, as a user's hand would.
+[[nodiscard]] bool MovePointerTo(POINT screen);
+// Moves the real pointer to the centre of the window and leaves it resting there.
+[[nodiscard]] bool RestPointerOn(HWND hwnd);
+
+// The text of the tooltip `pid` shows now, or nullopt when none is visible.
+std::optional<std::wstring> ShownTooltip(DWORD pid);
+// Waits until `pid` shows a tooltip and returns its text.
+std::optional<std::wstring> WaitForTooltip(DWORD pid, Milliseconds timeout = kDefaultTimeout);
 
 // CB_SETCURSEL plus the CBN_SELCHANGE a user's choice sends. False if out of range or the
 // combo box is not interactive.

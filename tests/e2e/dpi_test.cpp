@@ -115,6 +115,11 @@ TEST_F(HighDpiTest, SelectionRowsAndAboutBoxGrowByHalf) {
   const RECT findRect = driver::RectInParent(find);
   EXPECT_EQ(findRect.left, Scaled(32));
   EXPECT_EQ(findRect.top, Scaled(128));
+  for (size_t list : {8u, 9u}) {
+    const RECT listRect = driver::Children(selection)[list].rect;
+    EXPECT_EQ(Width(listRect), Scaled(81));
+    EXPECT_EQ(Height(listRect), Scaled(21));
+  }
   DWORD_PTR ignored = 0;
   ASSERT_TRUE(SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored));
 
