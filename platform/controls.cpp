@@ -117,6 +117,8 @@ PushButton::PushButton(Form& owner, std::string name, int left, int top, int wid
 PictureButton::PictureButton(Form& owner, std::string name, int left, int top, int width,
                              int height, int bitmapResource, int bitmapSize)
     : Control(owner, std::move(name), left, top, width, height),
+      bitmapResource_(bitmapResource),
+      bitmapSize_(bitmapSize),
       bitmap_(LoadBitmapResource(owner, bitmapResource, bitmapSize)) {
   CreateWindowFor(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, "");
   SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
@@ -125,6 +127,8 @@ PictureButton::PictureButton(Form& owner, std::string name, int left, int top, i
 Picture::Picture(Form& owner, std::string name, int left, int top, int width, int height,
                  int bitmapResource, int bitmapSize)
     : Control(owner, std::move(name), left, top, width, height),
+      bitmapResource_(bitmapResource),
+      bitmapSize_(bitmapSize),
       bitmap_(LoadBitmapResource(owner, bitmapResource, bitmapSize)) {
   CreateWindowFor(L"STATIC", SS_BITMAP, 0, "");
   SendMessageW(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
@@ -132,9 +136,23 @@ Picture::Picture(Form& owner, std::string name, int left, int top, int width, in
   SetBounds(left, top, width, height);
 }
 
+void PictureButton::DpiChanged() {
+  BitmapHandle sharper = LoadBitmapResource(Owner(), bitmapResource_, bitmapSize_);
+  SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(sharper.Get()));
+  bitmap_ = std::move(sharper);
+  Control::DpiChanged();
+}
+
+void Picture::DpiChanged() {
+  BitmapHandle sharper = LoadBitmapResource(Owner(), bitmapResource_, bitmapSize_);
+  SendMessageW(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(sharper.Get()));
+  bitmap_ = std::move(sharper);
+  Control::DpiChanged();
+}
+
 DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int width, int height,
                            const std::vector<std::string>& items, int visibleRows)
-    : Control(owner, std::move(name), left, top, width, height) {
+    : Control(owner, std::move(name), left, top, width, height), visibleRows_(visibleRows) {
   CreateWindowFor(L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
   for (const std::string& item : items) {
     SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16(item).c_str()));
@@ -161,6 +179,13 @@ void DropDownList::FitClosedHeight() {
     field += error;
     SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
   }
+}
+
+void DropDownList::DpiChanged() {
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Owner().FontFor(Font())), FALSE);
+  const auto itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
+  SetPixelSize(Owner().Scale(Width()), Owner().Scale(Height()) + visibleRows_ * itemHeight + 2);
+  FitClosedHeight();
 }
 
 int DropDownList::ShownHeight() const { return Owner().Scale(Height()); }

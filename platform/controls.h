@@ -41,8 +41,10 @@ class PictureButton : public Control {
  public:
   PictureButton(Form& owner, std::string name, int left, int top, int width, int height,
                 int bitmapResource, int bitmapSize);
+  void DpiChanged() override;
 
  private:
+  int bitmapResource_, bitmapSize_;
   BitmapHandle bitmap_;
 };
 
@@ -51,8 +53,10 @@ class Picture : public Control {
  public:
   Picture(Form& owner, std::string name, int left, int top, int width, int height,
           int bitmapResource, int bitmapSize);
+  void DpiChanged() override;
 
  private:
+  int bitmapResource_, bitmapSize_;
   BitmapHandle bitmap_;
 };
 
@@ -66,10 +70,12 @@ class DropDownList : public Control {
   std::string ItemText(int index) const;
   int ItemCount() const;
   int ShownHeight() const override;
+  void DpiChanged() override;
 
  private:
   // Makes the closed box exactly its design height, whatever the font.
   void FitClosedHeight();
+  int visibleRows_;
 };
 
 // A multi-line text box; the program keeps its one hidden.

@@ -28,12 +28,24 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
   if (!RegisterClassExW(&windowClass)) throw std::runtime_error("cannot register the form class");
 }
 
+// Sent when the window moves to a monitor of another DPI (Windows 8.1 and later).
+constexpr UINT kDpiChanged = 0x02E0;
+
+// The DPI of the monitor the window is on; 0 where the system cannot tell (before Windows 10).
+int MonitorDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow =
+      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
+}
+
 bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST; }
 
 }  // namespace
 
 Form::Form(Application& application, const FormLayout& layout)
-    : application_(application), font_(layout.font) {
+    : application_(application), font_(layout.font), dpi_(application.Dpi()) {
   RegisterFormClass(application.Instance(), &Form::WindowProc);
   const bool dialog = layout.border == Border::kDialog;
   const DWORD style = dialog ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN)
@@ -56,6 +68,12 @@ Form::Form(Application& application, const FormLayout& layout)
       CreateWindowExW(extendedStyle, kFormClass, Utf16(layout.caption).c_str(), style, left, top,
                       width, height, owner, nullptr, application.Instance(), this);
   if (!created) throw std::runtime_error("cannot create a window");
+  // Opened on a monitor of another DPI: take its DPI before any control is made.
+  if (const int monitorDpi = MonitorDpi(created); monitorDpi > 0 && monitorDpi != dpi_) {
+    SetWindowPos(created, nullptr, 0, 0, MulDiv(width, monitorDpi, dpi_),
+                 MulDiv(height, monitorDpi, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    dpi_ = monitorDpi;
+  }
   if (layout.programIcon) {
     SendMessageW(created, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(application.ProgramIcon(true)));
@@ -133,6 +151,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       UpdateScrollRange();
       break;
+    case kDpiChanged:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_VSCROLL:
       OnVerticalScroll(LOWORD(wParam));
       return 0;
@@ -284,9 +305,9 @@ Control* Form::ControlOf(HWND child) const {
   return reinterpret_cast<Control*>(GetWindowLongPtrW(child, GWLP_USERDATA));
 }
 
-int Form::Scale(int length) const { return MulDiv(length, application_.Dpi(), 96); }
+int Form::Scale(int length) const { return MulDiv(length, dpi_, 96); }
 
-HFONT Form::FontFor(const FontSpec& wanted) const { return application_.Fonts().Get(wanted); }
+HFONT Form::FontFor(const FontSpec& wanted) const { return application_.Fonts().Get(wanted, dpi_); }
 
 void Form::Show() {
   ShowWindow(Handle(), SW_SHOW);
@@ -378,6 +399,24 @@ void Form::OnVerticalScroll(int request) {
       break;
     default:
       break;
+  }
+}
+
+void Form::OnDpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0) return;
+  // Positions are kept at 96 DPI, so a new layout starts from the unscrolled content.
+  ScrollTo(0);
+  dpi_ = dpi;
+  {
+    BatchUpdate batch(*this);
+    for (const auto& component : components_) {
+      if (Control* control = component->AsControl(); control && control->Handle()) {
+        control->DpiChanged();
+      }
+    }
+    if (tooltip_) SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

@@ -80,8 +80,9 @@ class Form {
   // Runs once as each modal showing begins.
   std::function<void()> OnActivate;
 
-  // Screen pixels for a length at 96 DPI.
+  // Screen pixels for a length at 96 DPI, at the DPI of the window's monitor.
   int Scale(int length) const;
+  int Dpi() const { return dpi_; }
   HFONT FontFor(const FontSpec& wanted) const;
   const FontSpec& DefaultFont() const { return font_; }
 
@@ -144,9 +145,12 @@ class Form {
   void PaintPanels(HDC dc);
   void OnVerticalScroll(int request);
   void MoveFocus(bool backwards);
+  // Lays the window out again for a monitor of another DPI, in the rectangle it suggests.
+  void OnDpiChanged(int dpi, const RECT& suggested);
 
   Application& application_;
   FontSpec font_;
+  int dpi_;
   WindowHandle window_;
   WindowHandle tooltip_;
   std::vector<std::unique_ptr<Component>> components_;

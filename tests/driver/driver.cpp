@@ -663,6 +663,24 @@ std::optional<std::wstring> AccessibleName(HWND hwnd) {
   return name;
 }
 
+bool SendDpiChanged(HWND window, int dpi, const RECT& suggested, Milliseconds timeout) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return false;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+  bool answered = false;
+  if (remote && WriteProcessMemory(process, remote, &suggested, sizeof(RECT), nullptr)) {
+    DWORD_PTR ignored = 0;
+    answered = SendMessageTimeoutW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                                   reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                   static_cast<UINT>(timeout.count()), &ignored) != 0;
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return answered;
+}
+
 bool MovePointerTo(POINT screen) {
   const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);

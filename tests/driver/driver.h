@@ -310,6 +310,12 @@ class ScreenDpiSetting {
   std::vector<BYTE> previous_;
 };
 
+// Sends the window the WM_DPICHANGED that moving it to a monitor of `dpi` would send, with
+// `suggested` as the rectangle the system proposes (placed in the program's own memory, where
+// the message's pointer must point). False if the window did not answer within `timeout`.
+[[nodiscard]] bool SendDpiChanged(HWND window, int dpi, const RECT& suggested,
+                                  Milliseconds timeout = kDefaultTimeout);
+
 // GetDeviceCaps(LOGPIXELSY) as a system-DPI-aware program started now sees it: the exit code
 // of screen_dpi.exe (ScreenDpiExe()). 0 if it could not run or did not finish within `timeout`.
 int NewProcessScreenDpi(const std::wstring& screenDpiExe, Milliseconds timeout = kDefaultTimeout);
