@@ -423,6 +423,18 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
 bool Form::PreTranslateKey(const MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   const bool modifier = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+  // Enter presses the button that has the focus, not the form's default one: the focus moves
+  // by our own Tab, which leaves the default button where it was.
+  if (message.wParam == VK_RETURN && !modifier) {
+    wchar_t focusedClass[16] = {};
+    HWND focused = GetFocus();
+    Control* control = focused ? ControlOf(focused) : nullptr;
+    if (control && GetClassNameW(focused, focusedClass, 16) &&
+        lstrcmpiW(focusedClass, L"Button") == 0) {
+      control->Click();
+      return true;
+    }
+  }
   if (message.wParam == VK_TAB && !modifier) {
     MoveFocus(GetKeyState(VK_SHIFT) < 0);
     return true;

@@ -165,6 +165,20 @@ TEST_F(KeyboardTest, ProductLinksFollowTheSiteLinkAndOpenWithEnter) {
   EXPECT_EQ(recorder.WaitForOpened(1), std::vector<std::string>{address});
 }
 
+// Enter presses the button Tab has moved to, not the window's first one.
+TEST_F(KeyboardTest, EnterPressesTheButtonTabMovedTo) {
+  std::wstring focused;
+  for (int press = 0; press < 10 && focused != L"Подбор комода"; ++press) {
+    focused = Tab(MainWindow());
+  }
+  ASSERT_EQ(focused, L"Подбор комода");
+  driver::PressKey(MainWindow(), VK_RETURN);
+  const auto box = driver::WaitForMessageBox(Pid());
+  ASSERT_TRUE(box.has_value()) << "Enter did not press the focused button";
+  EXPECT_EQ(box->text, L"Данный раздел находится в разработке!");
+  EXPECT_TRUE(driver::AnswerMessageBox(*box, IDOK));
+}
+
 // Page Down, Page Up, the arrows, End and Home scroll the result rows as the scroll bar does.
 TEST_F(KeyboardTest, ScrollingKeysMoveTheResultRows) {
   HWND window = Open(Window::kSelection);
