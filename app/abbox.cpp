@@ -44,6 +44,7 @@ TAboutBox::TAboutBox(Application& application)
   auto& siteLink = Add<Label>("Label3", linkLeft, linkTop, SiteRoot, linkFont, look::kLinkBlue);
   siteLink.SetCursor(look::HandCursor());
   siteLink.SetTooltip(kShopHost);
+  siteLink.MakeKeyboardLink();
   siteLink.OnClick = [this](Component& sender) { Label3Click(sender); };
 
   auto [shopLeft, shopTop] = onPanel(112, 184);

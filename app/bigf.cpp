@@ -33,6 +33,7 @@ Tbigform::Tbigform(Application& application)
   auto& siteLink = Add<Label>("Label6", 160, 104, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);
   siteLink.SetCursor(look::HandCursor());
   siteLink.SetTooltip(kShopHost);
+  siteLink.MakeKeyboardLink();
   siteLink.OnClick = [this](Component& sender) { Label6Click(sender); };
 
   Add<Label>("Label7", 328, 106, std::string(kShopPhone) + std::string(kShopHours),
@@ -43,12 +44,16 @@ Tbigform::Tbigform(Application& application)
                                     "Сделать страницу " + std::string(kShopHost) + " стартовой");
   startPage.OnClick = [this](Component& sender) { Button4Click(sender); };
 
+  // A picture button's hint is also its window text, which screen readers read; the button
+  // still draws its picture alone.
   auto& desks = Add<PictureButton>("BitBtn1", 24, 160, 110, 110, IDB_DESK, 100);
   desks.SetTooltip("Подбор компьютерного или письменного стола");
+  desks.SetText("Подбор компьютерного или письменного стола");
   desks.OnClick = [this](Component& sender) { N6Click(sender); };
 
   auto& chests = Add<PictureButton>("BitBtn2", 24, 280, 110, 110, IDB_CHEST, 100);
   chests.SetTooltip("Подбор комода");
+  chests.SetText("Подбор комода");
   chests.OnClick = [this](Component& sender) { N7Click(sender); };
 
   auto& update = Add<PushButton>("Button3", 144, 64, 233, 25, "Закачать новую версию программы");

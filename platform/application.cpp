@@ -76,7 +76,11 @@ bool IsFormWindow(HWND window) {
 void Dispatch(MSG& message) {
   // Tab, Enter and Escape work in every form as they do in a dialog.
   HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-  if (root && IsFormWindow(root) && IsDialogMessageW(root, &message)) return;
+  if (root && IsFormWindow(root)) {
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    if (form && form->PreTranslateKey(message)) return;
+    if (IsDialogMessageW(root, &message)) return;
+  }
   TranslateMessage(&message);
   DispatchMessageW(&message);
 }

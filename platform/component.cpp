@@ -119,6 +119,15 @@ void Control::SetFont(const FontSpec& font) {
   TextChanged();
 }
 
+void Control::DpiChanged() {
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Owner().FontFor(font_)), FALSE);
+  if (IsLabel()) {
+    TextChanged();  // measures the text in the new font and places the label
+  } else {
+    Place();
+  }
+}
+
 void Control::SetTextColor(COLORREF color) {
   textColor_ = color;
   if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);

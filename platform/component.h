@@ -76,6 +76,9 @@ class Control : public Component {
   const FontSpec& Font() const { return font_; }
   void SetFont(const FontSpec& font);
 
+  // Takes the owner's new DPI: font, size and place again.
+  virtual void DpiChanged();
+
   // Text colour for labels; CLR_INVALID means the system window-text colour.
   COLORREF TextColor() const { return textColor_; }
   void SetTextColor(COLORREF color);

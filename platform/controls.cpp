@@ -47,6 +47,60 @@ Label::Label(Form& owner, std::string name, int left, int top, std::string_view 
   CreateWindowFor(L"STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, text);
 }
 
+Label::~Label() {
+  if (keyboardLink_ && Handle()) RemoveWindowSubclass(Handle(), &Label::LinkProc, 0);
+}
+
+void Label::MakeKeyboardLink() {
+  if (keyboardLink_ || !Handle()) return;
+  keyboardLink_ = true;
+  SetWindowLongPtrW(Handle(), GWL_STYLE, GetWindowLongPtrW(Handle(), GWL_STYLE) | WS_TABSTOP);
+  SetWindowSubclass(Handle(), &Label::LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK Label::LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) {
+  auto* label = reinterpret_cast<Label*>(data);
+  switch (message) {
+    case WM_GETDLGCODE: {
+      // Enter belongs to the link, not to the form's default button.
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+        return DLGC_WANTMESSAGE | DLGC_STATIC;
+      }
+      break;
+    }
+    case WM_KEYDOWN:
+      // Bit 30: the key was already down, an auto-repeat.
+      if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & (1 << 30))) {
+        label->Click();
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      label->Owner().ScrollIntoView(*label);
+      InvalidateRect(window, nullptr, TRUE);
+      break;
+    case WM_KILLFOCUS:
+      InvalidateRect(window, nullptr, TRUE);
+      break;
+    case WM_PAINT:
+      if (GetFocus() == window) {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        RECT client;
+        GetClientRect(window, &client);
+        HDC dc = GetDC(window);
+        DrawFocusRect(dc, &client);
+        ReleaseDC(window, dc);
+        return result;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 void Label::TextChanged() {
   if (!Handle()) return;
   const SIZE size = MeasureText(Owner(), Font(), Utf16(Text()));
@@ -63,6 +117,8 @@ PushButton::PushButton(Form& owner, std::string name, int left, int top, int wid
 PictureButton::PictureButton(Form& owner, std::string name, int left, int top, int width,
                              int height, int bitmapResource, int bitmapSize)
     : Control(owner, std::move(name), left, top, width, height),
+      bitmapResource_(bitmapResource),
+      bitmapSize_(bitmapSize),
       bitmap_(LoadBitmapResource(owner, bitmapResource, bitmapSize)) {
   CreateWindowFor(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, "");
   SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
@@ -73,6 +129,8 @@ PictureButton::~PictureButton() { DestroyOwnWindow(); }
 Picture::Picture(Form& owner, std::string name, int left, int top, int width, int height,
                  int bitmapResource, int bitmapSize)
     : Control(owner, std::move(name), left, top, width, height),
+      bitmapResource_(bitmapResource),
+      bitmapSize_(bitmapSize),
       bitmap_(LoadBitmapResource(owner, bitmapResource, bitmapSize)) {
   CreateWindowFor(L"STATIC", SS_BITMAP, 0, "");
   SendMessageW(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
@@ -82,9 +140,23 @@ Picture::Picture(Form& owner, std::string name, int left, int top, int width, in
 
 Picture::~Picture() { DestroyOwnWindow(); }
 
+void PictureButton::DpiChanged() {
+  BitmapHandle sharper = LoadBitmapResource(Owner(), bitmapResource_, bitmapSize_);
+  SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(sharper.Get()));
+  bitmap_ = std::move(sharper);
+  Control::DpiChanged();
+}
+
+void Picture::DpiChanged() {
+  BitmapHandle sharper = LoadBitmapResource(Owner(), bitmapResource_, bitmapSize_);
+  SendMessageW(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(sharper.Get()));
+  bitmap_ = std::move(sharper);
+  Control::DpiChanged();
+}
+
 DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int width, int height,
                            const std::vector<std::string>& items, int visibleRows)
-    : Control(owner, std::move(name), left, top, width, height) {
+    : Control(owner, std::move(name), left, top, width, height), visibleRows_(visibleRows) {
   CreateWindowFor(L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
   for (const std::string& item : items) {
     SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16(item).c_str()));
@@ -93,7 +165,31 @@ DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int
   // A combo box's window height includes its dropped-down list.
   const auto itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
   SetPixelSize(owner.Scale(width), owner.Scale(height) + visibleRows * itemHeight + 2);
+  FitClosedHeight();
   SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+void DropDownList::FitClosedHeight() {
+  // The closed box is its selection field and a frame, and the field follows the font unless
+  // set. What a set height gives differs between systems: set, look, correct.
+  const int wanted = Owner().Scale(Height());
+  auto field =
+      static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    RECT closed;
+    GetWindowRect(Handle(), &closed);
+    const int error = wanted - (closed.bottom - closed.top);
+    if (error == 0 || field + error <= 0) return;
+    field += error;
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+  }
+}
+
+void DropDownList::DpiChanged() {
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Owner().FontFor(Font())), FALSE);
+  const auto itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
+  SetPixelSize(Owner().Scale(Width()), Owner().Scale(Height()) + visibleRows_ * itemHeight + 2);
+  FitClosedHeight();
 }
 
 int DropDownList::ShownHeight() const { return Owner().Scale(Height()); }

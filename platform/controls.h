@@ -14,10 +14,20 @@ class Label : public Control {
         bool visible = true);
   Label(Form& owner, std::string name, int left, int top, std::string_view text,
         const FontSpec& font, COLORREF color = CLR_INVALID);
+  ~Label() override;
   bool IsLabel() const override { return true; }
+
+  // Makes the label a link the keyboard reaches: Tab stops on it after the form's other
+  // controls, it shows a focus rectangle, and Enter or Space does what a click does.
+  void MakeKeyboardLink();
 
  protected:
   void TextChanged() override;
+
+ private:
+  static LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR data);
+  bool keyboardLink_ = false;
 };
 
 class PushButton : public Control {
@@ -32,8 +42,10 @@ class PictureButton : public Control {
   PictureButton(Form& owner, std::string name, int left, int top, int width, int height,
                 int bitmapResource, int bitmapSize);
   ~PictureButton() override;
+  void DpiChanged() override;
 
  private:
+  int bitmapResource_, bitmapSize_;
   BitmapHandle bitmap_;
 };
 
@@ -43,8 +55,10 @@ class Picture : public Control {
   Picture(Form& owner, std::string name, int left, int top, int width, int height,
           int bitmapResource, int bitmapSize);
   ~Picture() override;
+  void DpiChanged() override;
 
  private:
+  int bitmapResource_, bitmapSize_;
   BitmapHandle bitmap_;
 };
 
@@ -57,6 +71,12 @@ class DropDownList : public Control {
   void SetItemIndex(int index);
   std::string ItemText(int index) const;
   int ShownHeight() const override;
+  void DpiChanged() override;
+
+ private:
+  // Makes the closed box exactly its design height, whatever the font.
+  void FitClosedHeight();
+  int visibleRows_;
 };
 
 // A multi-line text box; the program keeps its one hidden.

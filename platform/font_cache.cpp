@@ -4,13 +4,13 @@
 
 namespace deskfind {
 
-HFONT FontCache::Get(const FontSpec& wanted) {
-  auto found = fonts_.find(wanted);
+HFONT FontCache::Get(const FontSpec& wanted, int dpi) {
+  auto found = fonts_.find({dpi, wanted});
   if (found != fonts_.end()) return found->second.Get();
 
   LOGFONTW font{};
   // A negative height asks for the character height, not the cell height.
-  font.lfHeight = -MulDiv(wanted.height, dpi_, 96);
+  font.lfHeight = -MulDiv(wanted.height, dpi, 96);
   font.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
   font.lfUnderline = wanted.underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
@@ -19,7 +19,7 @@ HFONT FontCache::Get(const FontSpec& wanted) {
   FontHandle handle(CreateFontIndirectW(&font));
   if (!handle) throw std::runtime_error("cannot create a font");
   HFONT result = handle.Get();
-  fonts_.emplace(wanted, std::move(handle));
+  fonts_.emplace(std::pair{dpi, wanted}, std::move(handle));
   return result;
 }
 

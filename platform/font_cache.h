@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "platform/win32_handles.h"
 
@@ -30,12 +31,14 @@ class FontCache {
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
 
-  HFONT Get(const FontSpec& wanted);
+  // The font at the screen DPI the cache was made for, or at another one.
+  HFONT Get(const FontSpec& wanted) { return Get(wanted, dpi_); }
+  HFONT Get(const FontSpec& wanted, int dpi);
   int Size() const { return static_cast<int>(fonts_.size()); }
 
  private:
   int dpi_;
-  std::map<FontSpec, FontHandle> fonts_;
+  std::map<std::pair<int, FontSpec>, FontHandle> fonts_;
 };
 
 }  // namespace deskfind

@@ -26,12 +26,24 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
   if (!RegisterClassExW(&windowClass)) throw std::runtime_error("cannot register the form class");
 }
 
+// Sent when the window moves to a monitor of another DPI (Windows 8.1 and later).
+constexpr UINT kDpiChanged = 0x02E0;
+
+// The DPI of the monitor the window is on; 0 where the system cannot tell (before Windows 10).
+int MonitorDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow =
+      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
+}
+
 bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST; }
 
 }  // namespace
 
 Form::Form(Application& application, const FormLayout& layout)
-    : application_(application), font_(layout.font) {
+    : application_(application), font_(layout.font), dpi_(application.Dpi()) {
   RegisterFormClass(application.Instance(), &Form::WindowProc);
   const bool dialog = layout.border == Border::kDialog;
   const DWORD style = dialog ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN)
@@ -54,6 +66,12 @@ Form::Form(Application& application, const FormLayout& layout)
       CreateWindowExW(extendedStyle, Form::kClassName, Utf16(layout.caption).c_str(), style, left,
                       top, width, height, owner, nullptr, application.Instance(), this);
   if (!created) throw std::runtime_error("cannot create a window");
+  // Opened on a monitor of another DPI: take its DPI before any control is made.
+  if (const int monitorDpi = MonitorDpi(created); monitorDpi > 0 && monitorDpi != dpi_) {
+    SetWindowPos(created, nullptr, 0, 0, MulDiv(width, monitorDpi, dpi_),
+                 MulDiv(height, monitorDpi, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    dpi_ = monitorDpi;
+  }
   if (layout.programIcon) {
     SendMessageW(created, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(application.ProgramIcon(true)));
@@ -65,7 +83,7 @@ Form::Form(Application& application, const FormLayout& layout)
 
 Form::~Form() {
   // Components first, newest first, so no control outlives its window or its font.
-  hovered_ = nullptr;
+  FollowPointer(nullptr);
   while (!components_.empty()) components_.pop_back();
   tooltip_.Reset();
   window_.Reset();
@@ -116,15 +134,6 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
-    case WM_NOTIFY: {
-      auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (header->hwndFrom == tooltip_.Get() && header->code == TTN_GETDISPINFOW) {
-        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-        info->lpszText = hoveredTip_.data();
-        return 0;
-      }
-      break;
-    }
     case WM_CLOSE:
       CloseRequested();
       return 0;
@@ -140,6 +149,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       UpdateScrollRange();
       break;
+    case kDpiChanged:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_VSCROLL:
       OnVerticalScroll(LOWORD(wParam));
       return 0;
@@ -184,19 +196,16 @@ void Form::OnCommand(WPARAM wParam, LPARAM lParam) {
 bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
   const Control* control = target == Handle() ? nullptr : ControlOf(target);
   if (IsMouseMessage(mouseMessage) && tooltip_) {
-    // One tooltip serves every control: it shows the text of the one under the mouse.
-    if (control != hovered_) {
-      hovered_ = control;
-      hoveredTip_ = control ? control->Tooltip() : std::wstring();
-      SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);
-    }
-    if (control && control->ShowsTooltip() && !control->Tooltip().empty()) {
+    FollowPointer(control);
+    if (tipTool_) {
+      // The tooltip sees the pointer over the control it describes, in that control's
+      // coordinates: it times the delay and hides itself when the pointer leaves.
       MSG relayed{};
-      relayed.hwnd = Handle();
+      relayed.hwnd = tipTool_;
       relayed.message = mouseMessage;
       GetCursorPos(&relayed.pt);
       POINT client = relayed.pt;
-      ScreenToClient(Handle(), &client);
+      ScreenToClient(tipTool_, &client);
       relayed.lParam = MAKELPARAM(client.x, client.y);
       relayed.time = static_cast<DWORD>(GetMessageTime());
       SendMessageW(tooltip_.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
@@ -214,19 +223,38 @@ bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
   return false;
 }
 
+void Form::FollowPointer(const Control* control) {
+  if (control == hovered_) return;
+  hovered_ = control;
+  // The one tool moves to the control under the pointer. The tooltip finds its tool by the
+  // window under the pointer, so the tool must be that control's window, not the form's.
+  if (tipTool_) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(tipTool_);
+    SendMessageW(tooltip_.Get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    tipTool_ = nullptr;
+  }
+  if (!control || !control->ShowsTooltip() || control->Tooltip().empty()) return;
+  hoveredTip_ = control->Tooltip();
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = Handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(control->Handle());
+  tool.lpszText = hoveredTip_.data();
+  if (SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+    tipTool_ = control->Handle();
+  }
+}
+
 void Form::CreateTooltip() {
   tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                  WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                  application_.Instance(), nullptr));
   if (!tooltip_) return;  // tooltips are a nicety; the window works without them
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = Handle();
-  tool.uId = reinterpret_cast<UINT_PTR>(Handle());
-  tool.lpszText = LPSTR_TEXTCALLBACKW;
-  SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, Scale(400));
 }
 
@@ -262,10 +290,7 @@ void Form::DestroyComponent(int index) {
     const RECT bounds = panel->Bounds();
     MarkChanged({Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)});
   }
-  if (position->get() == hovered_) {
-    hovered_ = nullptr;
-    if (tooltip_) SendMessageW(tooltip_.Get(), TTM_POP, 0, 0);
-  }
+  if (position->get() == hovered_) FollowPointer(nullptr);
   panels_.erase(std::remove(panels_.begin(), panels_.end(), position->get()), panels_.end());
   components_.erase(position);
   UpdateScrollRange();
@@ -283,9 +308,9 @@ Control* Form::ControlOf(HWND child) const {
   return reinterpret_cast<Control*>(GetWindowLongPtrW(child, GWLP_USERDATA));
 }
 
-int Form::Scale(int length) const { return MulDiv(length, application_.Dpi(), 96); }
+int Form::Scale(int length) const { return MulDiv(length, dpi_, 96); }
 
-HFONT Form::FontFor(const FontSpec& wanted) const { return application_.Fonts().Get(wanted); }
+HFONT Form::FontFor(const FontSpec& wanted) const { return application_.Fonts().Get(wanted, dpi_); }
 
 void Form::Show() {
   if (GetMenu(Handle())) DrawMenuBar(Handle());
@@ -391,6 +416,102 @@ void Form::MarkChanged(HWND child) {
 
 void Form::MarkChanged(const RECT& area) {
   if (batchDepth_ > 0) UnionRect(&batchChanged_, &batchChanged_, &area);
+}
+
+void Form::OnDpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0) return;
+  // Positions are kept at 96 DPI, so a new layout starts from the unscrolled content.
+  ScrollTo(0);
+  dpi_ = dpi;
+  {
+    BatchUpdate batch(*this);
+    for (const auto& component : components_) {
+      if (Control* control = component->AsControl(); control && control->Handle()) {
+        control->DpiChanged();
+      }
+    }
+    if (tooltip_) SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+bool Form::PreTranslateKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  const bool modifier = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+  // Enter presses the button that has the focus, not the form's default one: the focus moves
+  // by our own Tab, which leaves the default button where it was.
+  if (message.wParam == VK_RETURN && !modifier) {
+    wchar_t focusedClass[16] = {};
+    HWND focused = GetFocus();
+    Control* control = focused ? ControlOf(focused) : nullptr;
+    if (control && GetClassNameW(focused, focusedClass, 16) &&
+        lstrcmpiW(focusedClass, L"Button") == 0) {
+      control->Click();
+      return true;
+    }
+  }
+  if (message.wParam == VK_TAB && !modifier) {
+    MoveFocus(GetKeyState(VK_SHIFT) < 0);
+    return true;
+  }
+  if (!scrollable_ || modifier) return false;
+  // A drop-down list uses these keys to choose its item.
+  wchar_t focusedClass[16] = {};
+  if (HWND focused = GetFocus()) GetClassNameW(focused, focusedClass, 16);
+  if (lstrcmpiW(focusedClass, L"ComboBox") == 0) return false;
+  static const std::pair<WPARAM, int> kScrollKeys[] = {
+      {VK_UP, SB_LINEUP},     {VK_DOWN, SB_LINEDOWN}, {VK_PRIOR, SB_PAGEUP},
+      {VK_NEXT, SB_PAGEDOWN}, {VK_HOME, SB_TOP},      {VK_END, SB_BOTTOM}};
+  for (const auto& [key, request] : kScrollKeys) {
+    if (message.wParam == key) {
+      OnVerticalScroll(request);
+      return true;
+    }
+  }
+  return false;
+}
+
+void Form::MoveFocus(bool backwards) {
+  // The controls in creation order (the windows' tab order), the keyboard links after them.
+  std::vector<HWND> order;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& component : components_) {
+      Control* control = component->AsControl();
+      if (!control || !control->Handle() || control->IsLabel() != (pass == 1)) continue;
+      HWND window = control->Handle();
+      if ((GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(window) &&
+          IsWindowEnabled(window)) {
+        order.push_back(window);
+      }
+    }
+  }
+  if (order.empty()) return;
+  HWND focused = GetFocus();
+  while (focused && GetParent(focused) != Handle()) focused = GetParent(focused);
+  const auto found = std::find(order.begin(), order.end(), focused);
+  const auto count = static_cast<std::ptrdiff_t>(order.size());
+  std::ptrdiff_t next = 0;
+  if (found != order.end()) {
+    next = ((found - order.begin()) + (backwards ? count - 1 : 1)) % count;
+  } else if (backwards) {
+    next = count - 1;
+  }
+  SetFocus(order[static_cast<std::size_t>(next)]);
+}
+
+void Form::ScrollIntoView(const Control& control) {
+  if (!scrollable_ || !control.Handle()) return;
+  RECT bounds;
+  GetWindowRect(control.Handle(), &bounds);
+  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
+  RECT client;
+  GetClientRect(Handle(), &client);
+  if (bounds.top < 0) {
+    ScrollTo(scrollOffset_ + bounds.top);
+  } else if (bounds.bottom > client.bottom) {
+    ScrollTo(scrollOffset_ + bounds.bottom - client.bottom);
+  }
 }
 
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {

@@ -83,8 +83,9 @@ class Form {
   // Runs once as each modal showing begins.
   std::function<void()> OnActivate;
 
-  // Screen pixels for a length at 96 DPI.
+  // Screen pixels for a length at 96 DPI, at the DPI of the window's monitor.
   int Scale(int length) const;
+  int Dpi() const { return dpi_; }
   HFONT FontFor(const FontSpec& wanted) const;
   const FontSpec& DefaultFont() const { return font_; }
 
@@ -106,6 +107,12 @@ class Form {
   void EnableVerticalScrolling() { scrollable_ = true; }
   void UpdateScrollRange();
   void ScrollTo(int offset);
+  // Scrolls just enough for the control to show whole.
+  void ScrollIntoView(const Control& control);
+
+  // Keys the form handles before the dialog keys: Tab through the controls and then the
+  // keyboard links; scrolling keys when the content scrolls. True when the key was used.
+  bool PreTranslateKey(const MSG& message);
 
   // Content layout may change many controls at once; repaint once afterwards, and only where
   // controls came, went or changed.
@@ -120,8 +127,6 @@ class Form {
     Form& form_;
   };
 
-  // The control whose tooltip is shown now (for tests of the tooltip text).
-  const Control* HoveredControl() const { return hovered_; }
   HWND TooltipWindow() const { return tooltip_.Get(); }
 
  protected:
@@ -140,15 +145,20 @@ class Form {
   void OnCommand(WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, int hitTest, UINT mouseMessage);
   void CreateTooltip();
+  void FollowPointer(const Control* control);
   void PaintPanels(HDC dc);
   void OnVerticalScroll(int request);
   // Inside a batch: remembers the area a child window covers now (or a client area), to
   // repaint it at the end.
   void MarkChanged(HWND child);
   void MarkChanged(const RECT& area);
+  void MoveFocus(bool backwards);
+  // Lays the window out again for a monitor of another DPI, in the rectangle it suggests.
+  void OnDpiChanged(int dpi, const RECT& suggested);
 
   Application& application_;
   FontSpec font_;
+  int dpi_;
   WindowHandle window_;
   WindowHandle tooltip_;
   std::vector<std::unique_ptr<Component>> components_;
@@ -157,6 +167,7 @@ class Form {
   int modalResult_ = 0;
   const Control* hovered_ = nullptr;
   std::wstring hoveredTip_;
+  HWND tipTool_ = nullptr;  // the control the tooltip's one tool stands for
   bool scrollable_ = false;
   int scrollOffset_ = 0;
   int batchDepth_ = 0;

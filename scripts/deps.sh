@@ -4,8 +4,9 @@
 # would break every Wine run.
 set -euo pipefail
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  binutils-mingw-w64 wine wine64 xvfb xauth googletest fonts-liberation imagemagick file
-  python3 zip clang libclang-rt-14-dev clang-tidy clang-format osslsigncode openssl "$@")
+  binutils-mingw-w64 wine wine64 xvfb xauth googletest fonts-liberation fonts-dejavu-extra
+  fonts-wine imagemagick file python3 zip clang libclang-rt-14-dev clang-tidy clang-format
+  osslsigncode openssl "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

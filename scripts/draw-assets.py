@@ -77,21 +77,23 @@ def wood(base, along=(1.0, 0.0), period=3.1, strength=0.07, gradient=None):
 
 
 class Canvas:
-    def __init__(self, width, height, background=None, supersample=4):
+    def __init__(self, width, height, background=None, supersample=4, scale=1.0):
+        # scale: output pixels per drawing unit, so one drawing serves several sizes.
         self.width, self.height, self.ss = width, height, supersample
+        self.k = supersample * scale
         self.sw, self.sh = width * supersample, height * supersample
         n = self.sw * self.sh
         self.r, self.g, self.b, self.a = [0.0] * n, [0.0] * n, [0.0] * n, [0.0] * n
         if background is not None:
-            self.fill_rect(0, 0, width, height, background)
+            self.fill_rect(0, 0, width / scale, height / scale, background)
 
     # -- the one primitive everything else is made of -----------------------
     def fill_path(self, rings, paint, alpha=1.0):
         """Fills polygons (even-odd rule); paint is a colour or shader(x, y)."""
-        ss = self.ss
+        unit = self.k
         edges = []
         for ring in rings:
-            pts = [(x * ss, y * ss) for x, y in ring]
+            pts = [(x * unit, y * unit) for x, y in ring]
             for i, p0 in enumerate(pts):
                 p1 = pts[(i + 1) % len(pts)]
                 if p0[1] != p1[1]:
@@ -118,7 +120,7 @@ class Canvas:
                 c1 = min(self.sw, math.ceil(xs[k + 1] - 0.5))
                 for col in range(c0, c1):
                     if shader is not None:
-                        cr, cg, cb = shader((col + 0.5) / ss, yc / ss)
+                        cr, cg, cb = shader((col + 0.5) / unit, yc / unit)
                     i = base + col
                     keep = 1.0 - alpha
                     r[i] = cr * alpha + r[i] * keep
@@ -540,10 +542,17 @@ def draw_logo():
     return cv
 
 
+# The icon's sizes: the small and large icons at 100 % to 200 % scale, and the shell's views.
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+
+
 def draw_icon(size):
-    cv = Canvas(size, size)
+    """The 16-pixel drawing sits on the pixel grid; larger sizes scale the 32-pixel one."""
+    big = size >= 20
+    # Fewer samples for the largest image: its pixels are small enough already.
+    cv = Canvas(size, size, supersample=2 if size > 64 else 4, scale=size / 32 if big else 1.0)
     out = (40, 26, 16)
-    if size >= 32:
+    if big:
         P = Oblique(1, 30.5, kx=0.5, ky=0.5)
         W, H, D, T = 24, 12, 8, 2.5
         cv.soft_shadow(*P(W / 2 + 1, 0, D / 2), 15, 3.0, strength=0.35, steps=5)
@@ -659,10 +668,14 @@ def bmp8(pixels):
 
 
 def ico(images):
-    """An icon file of 32-bit BGRA images, each with the AND mask older code expects."""
+    """An icon file of 32-bit BGRA images, each with the AND mask older code expects; a
+    256-pixel image is stored as PNG, as the shell expects of that size."""
     blobs = []
     for pixels in images:
         size = len(pixels)
+        if size >= 256:
+            blobs.append((size, png(pixels)))
+            continue
         xor = bytearray()
         for row in reversed(pixels):
             for r, g, b, a in row:
@@ -727,6 +740,8 @@ def read_ico(data):
         if bpp != 32 or offset + length > len(data):
             raise ValueError("unexpected icon entry")
         w, h = w or 256, h or 256
+        if data[offset:offset + 8] == b"\x89PNG\r\n\x1a\n":
+            continue  # a PNG image: shown by any viewer as it is
         px = offset + 40
         rows = []
         for y in range(h):
@@ -780,7 +795,7 @@ def enlarge(pixels, factor, backdrop=True):
 def render():
     """Every file of assets/ this script owns, name -> bytes."""
     return {
-        "deskfind.ico": ico([draw_icon(32).pixels(), draw_icon(16).pixels()]),
+        "deskfind.ico": ico([draw_icon(size).pixels() for size in reversed(ICON_SIZES)]),
         "logo.bmp": bmp8(draw_logo().pixels()),
         "desk.bmp": bmp24(draw_desk_picture().pixels()),
         "chest.bmp": bmp24(draw_chest_picture().pixels()),

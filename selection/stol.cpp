@@ -51,6 +51,7 @@ Tpodbor_stola::Tpodbor_stola(Application& application)
   auto& siteLink = Add<Label>("Label6", 40, 8, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);
   siteLink.SetCursor(look::HandCursor());
   siteLink.SetTooltip(kShopHost);
+  siteLink.MakeKeyboardLink();
   siteLink.OnClick = [this](Component& sender) { Label6Click(sender); };
   Add<Label>("Label7", 208, 10, std::string(kShopPhone) + std::string(kShopHours),
              look::kHeadingFont);
@@ -122,6 +123,7 @@ void Tpodbor_stola::AddRow(const DeskRecord& desk, int top) {
   name.SetCursor(look::HandCursor());
   name.SetTooltip(desk.name);
   name.OnClick = clickNaLety_->OnClick;
+  name.MakeKeyboardLink();
 
   auto& dimensions =
       Add<Label>("__" + article, kDimensionsLeft, top, DimensionsText(desk), DefaultFont(), kBlack);

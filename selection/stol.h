@@ -29,6 +29,10 @@ class Tpodbor_stola : public Form {
   // Components made at design time; everything after them was made by a search.
   static constexpr int kDesignComponents = 18;
 
+ protected:
+  // Escape leaves the window as its menu's "back" command does.
+  void EscapePressed() override { Close(); }
+
  private:
   void AddRow(const DeskRecord& desk, int top);
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include "tests/driver/driver.h"
@@ -616,6 +617,80 @@ bool ClickAtCentre(HWND hwnd) {
   inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
   inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
   return SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
+std::optional<std::wstring> AccessibleName(HWND hwnd) {
+  const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::optional<std::wstring> name;
+  IAccessible* accessible = nullptr;
+  // Spelled out: the IID_IAccessible that MinGW's import libraries link is not this one.
+  static constexpr IID kIAccessible = {
+      0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  const HRESULT found = AccessibleObjectFromWindow(
+      hwnd, static_cast<DWORD>(OBJID_CLIENT), kIAccessible, reinterpret_cast<void**>(&accessible));
+  if (SUCCEEDED(found)) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    if (SUCCEEDED(accessible->get_accName(self, &text))) {
+      name = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+      SysFreeString(text);
+    }
+    accessible->Release();
+  }
+  if (SUCCEEDED(initialised)) CoUninitialize();
+  return name;
+}
+
+bool SendDpiChanged(HWND window, int dpi, const RECT& suggested, Milliseconds timeout) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return false;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+  bool answered = false;
+  if (remote && WriteProcessMemory(process, remote, &suggested, sizeof(RECT), nullptr)) {
+    DWORD_PTR ignored = 0;
+    answered = SendMessageTimeoutW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                                   reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                   static_cast<UINT>(timeout.count()), &ignored) != 0;
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return answered;
+}
+
+bool MovePointerTo(POINT screen) {
+  const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = MulDiv(screen.x, 65536, screenWidth) + 1;
+  input.mi.dy = MulDiv(screen.y, 65536, screenHeight) + 1;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+  return SendInput(1, &input, sizeof(INPUT)) == 1;
+}
+
+bool RestPointerOn(HWND hwnd) {
+  if (!IsShown(hwnd)) return false;
+  POINT centre = Centre(WindowRect(hwnd));
+  // Two moves, so the window sees the pointer arrive even if it was already there.
+  return MovePointerTo({centre.x - 1, centre.y}) && MovePointerTo(centre);
+}
+
+std::optional<std::wstring> ShownTooltip(DWORD pid) {
+  for (HWND hwnd : TopWindowsOf(pid)) {
+    if (SameClass(ClassName(hwnd), L"tooltips_class32")) return WindowText(hwnd);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::wstring> WaitForTooltip(DWORD pid, Milliseconds timeout) {
+  std::optional<std::wstring> text;
+  WaitUntil([&] { return (text = ShownTooltip(pid)).has_value(); }, timeout);
+  return text;
 }
 
 bool ChooseComboItem(HWND combo, int index) {

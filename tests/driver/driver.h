@@ -109,6 +109,10 @@ HWND FindChildById(HWND parent, int id);
 HWND FindChildByClass(HWND parent, const std::wstring& className, HWND after = nullptr);
 HWND WaitForChild(HWND parent, const std::wstring& text, Milliseconds timeout = kDefaultTimeout);
 
+// The name a screen reader reads for the window (Active Accessibility), or nullopt when the
+// window offers no accessible object.
+std::optional<std::wstring> AccessibleName(HWND hwnd);
+
 // Number of windows a process has, top-level ones (hidden included) with all descendants.
 struct WindowCounts {
   int topLevel = 0;
@@ -163,6 +167,16 @@ enum class ClickMethod {
 // A real mouse click (SendInput) at the centre of the window, hit-tested by the system like
 // a user's click. The window must not be covered by another one.
 [[nodiscard]] bool ClickAtCentre(HWND hwnd);
+
+// Moves the real pointer (SendInput) to a screen point, as a user's hand would.
+[[nodiscard]] bool MovePointerTo(POINT screen);
+// Moves the real pointer to the centre of the window and leaves it resting there.
+[[nodiscard]] bool RestPointerOn(HWND hwnd);
+
+// The text of the tooltip `pid` shows now, or nullopt when none is visible.
+std::optional<std::wstring> ShownTooltip(DWORD pid);
+// Waits until `pid` shows a tooltip and returns its text.
+std::optional<std::wstring> WaitForTooltip(DWORD pid, Milliseconds timeout = kDefaultTimeout);
 
 // CB_SETCURSEL plus the CBN_SELCHANGE a user's choice sends. False if out of range or the
 // combo box is not interactive.
@@ -297,6 +311,12 @@ class ScreenDpiSetting {
   DWORD previousType_ = REG_DWORD;
   std::vector<BYTE> previous_;
 };
+
+// Sends the window the WM_DPICHANGED that moving it to a monitor of `dpi` would send, with
+// `suggested` as the rectangle the system proposes (placed in the program's own memory, where
+// the message's pointer must point). False if the window did not answer within `timeout`.
+[[nodiscard]] bool SendDpiChanged(HWND window, int dpi, const RECT& suggested,
+                                  Milliseconds timeout = kDefaultTimeout);
 
 // GetDeviceCaps(LOGPIXELSY) as a system-DPI-aware program started now sees it: the exit code
 // of screen_dpi.exe (ScreenDpiExe()). 0 if it could not run or did not finish within `timeout`.

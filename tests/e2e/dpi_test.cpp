@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -115,6 +116,11 @@ TEST_F(HighDpiTest, SelectionRowsAndAboutBoxGrowByHalf) {
   const RECT findRect = driver::RectInParent(find);
   EXPECT_EQ(findRect.left, Scaled(32));
   EXPECT_EQ(findRect.top, Scaled(128));
+  for (size_t list : {8u, 9u}) {
+    const RECT listRect = driver::Children(selection)[list].rect;
+    EXPECT_EQ(Width(listRect), Scaled(81));
+    EXPECT_EQ(Height(listRect), Scaled(21));
+  }
   DWORD_PTR ignored = 0;
   ASSERT_TRUE(SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored));
 
@@ -143,6 +149,80 @@ TEST_F(HighDpiTest, SelectionRowsAndAboutBoxGrowByHalf) {
   driver::PressEnter(about);
   EXPECT_TRUE(driver::WaitForDestroyed(about));
 }
+
+enum class Window { kMain, kSelectionWithEveryDesk, kAbout };
+
+std::string WindowName(const ::testing::TestParamInfo<Window>& info) {
+  const char* const names[] = {"Main", "SelectionWithEveryDesk", "About"};
+  return names[static_cast<int>(info.param)];
+}
+
+class DpiChangeTest : public HighDpiTest, public ::testing::WithParamInterface<Window> {
+ protected:
+  HWND Open(Window which) {
+    switch (which) {
+      case Window::kMain:
+        return mainWindow_;
+      case Window::kAbout:
+        EXPECT_TRUE(driver::PostMenuCommand(mainWindow_, main_menu::kAbout));
+        return driver::WaitForTopWindow(Pid(), kFormClass, L"About");
+      case Window::kSelectionWithEveryDesk: {
+        EXPECT_TRUE(driver::PostMenuCommand(mainWindow_, main_menu::kDeskSelection));
+        HWND selection = driver::WaitForTopWindow(Pid(), kFormClass, kSelectionCaption);
+        HWND find =
+            selection ? driver::FindChild(selection, L"найти столы с такими параметрами") : nullptr;
+        DWORD_PTR ignored = 0;
+        if (find) SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored);
+        return selection;
+      }
+    }
+    return nullptr;
+  }
+};
+
+// A window moved to a monitor of another DPI lays itself out as if the program had started
+// there: every control at the same place and size, every text in the same font, the window
+// in the rectangle the system suggests.
+TEST_P(DpiChangeTest, AWindowMovedToA144DpiMonitorLooksAsIfStartedThere) {
+  SwitchTo(kHighDpi);
+  Launch();
+  HWND window = Open(GetParam());
+  ASSERT_NE(window, nullptr);
+  const RECT frameAt144 = driver::WindowRect(window);
+  const std::vector<ChildInfo> startedAt144 = driver::Children(window);
+
+  SwitchTo(96);
+  Launch();
+  window = Open(GetParam());
+  ASSERT_NE(window, nullptr);
+  const RECT frameAt96 = driver::WindowRect(window);
+  // The size the window has at 144 DPI, within the screen (the selection window, 1440 pixels
+  // wide at 144 DPI, is held to the screen's width).
+  const RECT suggested{frameAt96.left, frameAt96.top,
+                       frameAt96.left + std::min(Width(frameAt144), 1000),
+                       frameAt96.top + std::min(Height(frameAt144), 900)};
+  ASSERT_TRUE(driver::SendDpiChanged(window, kHighDpi, suggested));
+
+  const RECT frame = driver::WindowRect(window);
+  EXPECT_TRUE(EqualRect(&frame, &suggested))
+      << frame.left << "," << frame.top << " " << Width(frame) << "x" << Height(frame) << " for "
+      << suggested.left << "," << suggested.top << " " << Width(suggested) << "x"
+      << Height(suggested);
+  const std::vector<ChildInfo> moved = driver::Children(window);
+  ASSERT_EQ(moved.size(), startedAt144.size());
+  for (size_t i = 0; i < moved.size(); ++i) {
+    SCOPED_TRACE("control " + std::to_string(i) + " " + driver::Utf8(moved[i].text));
+    EXPECT_EQ(moved[i].rect.left, startedAt144[i].rect.left);
+    EXPECT_EQ(moved[i].rect.top, startedAt144[i].rect.top);
+    EXPECT_EQ(Width(moved[i].rect), Width(startedAt144[i].rect));
+    EXPECT_EQ(Height(moved[i].rect), Height(startedAt144[i].rect));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWindow, DpiChangeTest,
+                         ::testing::Values(Window::kMain, Window::kSelectionWithEveryDesk,
+                                           Window::kAbout),
+                         WindowName);
 
 }  // namespace
 }  // namespace deskfind::e2e

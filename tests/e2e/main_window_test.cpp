@@ -30,8 +30,8 @@ TEST_F(MainWindowTest, HasItsCaptionSizePlaceAndControls) {
       {L"Static", L"http://www.stolver.ru", 160, 104, 0, 0, true},
       {L"Static", L"(495) 784-21-56 с 10-00 до 18-00 по рабочим дням", 328, 106, 0, 0, true},
       {L"Button", L"Сделать страницу www.stolver.ru стартовой", 144, 24, 233, 25, true},
-      {L"Button", L"", 24, 160, 110, 110, true},
-      {L"Button", L"", 24, 280, 110, 110, true},
+      {L"Button", L"Подбор компьютерного или письменного стола", 24, 160, 110, 110, true},
+      {L"Button", L"Подбор комода", 24, 280, 110, 110, true},
       {L"Button", L"Закачать новую версию программы", 144, 64, 233, 25, true},
       {L"Edit", L"Memo1", 336, 8, 185, 25, false},
   };
@@ -54,6 +54,13 @@ TEST_F(MainWindowTest, HasItsCaptionSizePlaceAndControls) {
   // Tab order: the start-page button, the two pictures, then the update button.
   EXPECT_TRUE(children[3].style & WS_TABSTOP);
   EXPECT_TRUE(children[6].style & WS_TABSTOP);
+
+  // A screen reader reads each shown control by its text; a picture button by its hint.
+  for (size_t i = 1; i < expected.size(); ++i) {
+    if (!expected[i].visible) continue;
+    SCOPED_TRACE("control " + std::to_string(i) + " " + driver::Utf8(expected[i].text));
+    EXPECT_EQ(driver::AccessibleName(children[i].hwnd), expected[i].text);
+  }
 }
 
 TEST_F(MainWindowTest, ChestOfDrawersShowsItsNoticeEveryTimeAndOpensNoWindow) {

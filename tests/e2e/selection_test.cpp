@@ -102,6 +102,12 @@ TEST_F(SelectionWindow, OpensTheSameFromThePictureButtonAndEmptyEveryTime) {
   const std::vector<std::wstring> widths{L"60",  L"70",  L"80",  L"90",  L"100", L"110",
                                          L"120", L"130", L"140", L"150", L"160"};
   EXPECT_EQ(driver::ComboItems(MinimumList()), widths);
+  // Closed, the lists keep their design size whatever font the system substitutes.
+  for (HWND list : {MinimumList(), MaximumList()}) {
+    const RECT rect = driver::RectInParent(list);
+    EXPECT_EQ(rect.right - rect.left, 81);
+    EXPECT_EQ(rect.bottom - rect.top, 21);
+  }
   EXPECT_FALSE(driver::IsInteractive(MainWindow()));
 }
 
