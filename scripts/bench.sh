@@ -37,7 +37,8 @@ bench_release_program() {
     echo "$verdict" | row
     return 0
   fi
-  local state32=build/win32/bench-wine
+  # Global: the exit trap reads it after the function has returned.
+  state32=build/win32/bench-wine
   local bench32=$PWD/build/win32/tests/bench
   trap 'scripts/wine-session stop "$state"; scripts/wine32-session stop "$state32"' EXIT
   scripts/wine32-session reset "$state32"

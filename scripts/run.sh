@@ -30,9 +30,16 @@ if [ "${1:-}" = --release ]; then
   scripts/wine32-session exec "$state" wine explorer /desktop=deskfind,1280x1024 "$program" \
     </dev/null >/dev/null 2>&1 &
   runner=$!
-  sleep 4
-  # The main window stands at 192,107 and is 769 x 506 at 96 DPI.
+  # The main window stands at 192,107 and is 769 x 506 at 96 DPI. The first start in a new
+  # prefix takes longer: wait until the place holds more than one colour, and a little more.
   screenshot=build/win32/deskfind-main-window.png
+  for _ in $(seq 30); do
+    sleep 1
+    import -display "$(cat "$state/display")" -window root -crop 769x506+192+107 +repage \
+      "$screenshot"
+    [ "$(identify -format %k "$screenshot")" -gt 1 ] && break
+  done
+  sleep 1
   import -display "$(cat "$state/display")" -window root -crop 769x506+192+107 +repage "$screenshot"
   echo "Screenshot of the release program's main window: $screenshot"
   scripts/wine32-session exec "$state" wineserver -k >/dev/null 2>&1 || true
