@@ -746,7 +746,15 @@ std::optional<MessageBoxInfo> ReadMessageBox(HWND box) {
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, Milliseconds timeout) {
   HWND box = WaitForTopWindow(pid, L"#32770", {}, timeout);
   if (!box) return std::nullopt;
-  return ReadMessageBox(box);
+  // A box shown just after its thread was busy for seconds reads as empty until that thread
+  // takes messages again: until then Wine counts it as hung, and the reads do not wait on hung
+  // threads. Every box has a caption, so an empty one means "not yet".
+  std::optional<MessageBoxInfo> info;
+  WaitUntil([&] {
+    info = ReadMessageBox(box);
+    return !info || !info->caption.empty();
+  });
+  return info;
 }
 
 bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId, Milliseconds timeout) {
