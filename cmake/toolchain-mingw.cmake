@@ -20,5 +20,10 @@ if(EXISTS ${DESKFIND_MINGW_CXX_INCLUDE})
       ${DESKFIND_MINGW_CXX_INCLUDE}/backward)
 endif()
 
-# Windows programs run here through Wine, in a prefix and display of the build's own.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+# Windows programs run here through Wine, in a prefix and display of the build's own: 32-bit
+# ones under the 32-bit Wine of a root of their own, which keeps the host's Wine 64-bit only.
+if(DESKFIND_MINGW_ARCH STREQUAL "x86")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine32-run)
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+endif()

@@ -28,3 +28,26 @@ scripts/wine-run "$bench/search_bench.exe" "${SEARCH_RUNS:-21}" | row
 scripts/wine-run "$bench/download_bench.exe" "${DOWNLOAD_RUNS:-11}" | row
 size=$(stat -c %s build/win32/app/deskfind.exe)
 echo "release program build/win32/app/deskfind.exe: $size bytes ($((size / 1024)) KiB; target <= 320 KiB)" | row
+
+# The release program (i686, stripped) under 32-bit Wine in the 32-bit root, against i686
+# yardsticks, on machines that execute 32-bit code.
+bench_release_program() {
+  local verdict
+  if ! verdict=$(scripts/runs-i386); then
+    echo "$verdict" | row
+    return 0
+  fi
+  # Global: the exit trap reads it after the function has returned.
+  state32=build/win32/bench-wine
+  local bench32=$PWD/build/win32/tests/bench
+  trap 'scripts/wine-session stop "$state"; scripts/wine32-session stop "$state32"' EXIT
+  scripts/wine32-session reset "$state32"
+  scripts/wine32-session start "$state32"
+  DESKFIND_WINE_STATE=$state32 scripts/wine32-run "$bench32/startup_bench.exe" \
+    "$PWD/build/win32/app/deskfind.exe" "$bench32/minimal_window.exe" "${STARTUP_RUNS:-11}" |
+    sed 's/^/i686 release program, 32-bit Wine: /' | row
+  DESKFIND_WINE_STATE=$state32 scripts/wine32-run "$bench32/search_bench.exe" \
+    "${SEARCH_RUNS:-21}" | sed 's/^/i686 release program, 32-bit Wine: /' | row
+  scripts/wine32-session stop "$state32"
+}
+bench_release_program

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; does nothing when all are there.
-# Only the 64-bit Wine packages: this machine cannot run 32-bit code, and a 32-bit loader
-# would break every Wine run.
+# Only the 64-bit Wine packages: on a machine that cannot run 32-bit code a 32-bit loader would
+# break every Wine run. 32-bit Wine goes into a root of its own (scripts/i386-root, debootstrap).
 set -euo pipefail
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64 wine wine64 xvfb xauth googletest fonts-liberation fonts-dejavu-extra
   fonts-wine imagemagick file python3 zip clang libclang-rt-14-dev clang-tidy clang-format
-  osslsigncode openssl "$@")
+  osslsigncode openssl debootstrap "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -131,21 +131,25 @@ void CountDescendants(HWND parent, int& total) {
   }
 }
 
+struct TopWindowQuery {
+  DWORD pid;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+// A named function, not a lambda: on 32-bit Windows callbacks use the stdcall convention,
+// which a captureless lambda's conversion does not give.
+BOOL CALLBACK CollectTopWindow(HWND hwnd, LPARAM param) {
+  auto& query = *reinterpret_cast<TopWindowQuery*>(param);
+  if (WindowPid(hwnd) == query.pid && (!query.visibleOnly || IsWindowVisible(hwnd))) {
+    query.found.push_back(hwnd);
+  }
+  return TRUE;
+}
+
 std::vector<HWND> AllTopWindowsOf(DWORD pid, bool visibleOnly) {
-  struct Query {
-    DWORD pid;
-    bool visibleOnly;
-    std::vector<HWND> found;
-  } query{pid, visibleOnly, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto& q = *reinterpret_cast<Query*>(param);
-        if (WindowPid(hwnd) == q.pid && (!q.visibleOnly || IsWindowVisible(hwnd))) {
-          q.found.push_back(hwnd);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&query));
+  TopWindowQuery query{pid, visibleOnly, {}};
+  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
 
@@ -798,7 +802,15 @@ std::optional<MessageBoxInfo> ReadMessageBox(HWND box) {
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, Milliseconds timeout) {
   HWND box = WaitForTopWindow(pid, L"#32770", {}, timeout);
   if (!box) return std::nullopt;
-  return ReadMessageBox(box);
+  // A box shown just after its thread was busy for seconds reads as empty until that thread
+  // takes messages again: until then Wine counts it as hung, and the reads do not wait on hung
+  // threads. Every box has a caption, so an empty one means "not yet".
+  std::optional<MessageBoxInfo> info;
+  WaitUntil([&] {
+    info = ReadMessageBox(box);
+    return !info || !info->caption.empty();
+  });
+  return info;
 }
 
 bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId, Milliseconds timeout) {
