@@ -9,6 +9,7 @@
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "platform/utf16.h"
+#include "platform/vertical_scroll.h"
 
 namespace deskfind {
 namespace {
@@ -153,12 +154,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_VSCROLL:
-      OnVerticalScroll(LOWORD(wParam));
+      if (scroll_) scroll_->OnRequest(LOWORD(wParam));
       return 0;
     case WM_MOUSEWHEEL:
-      if (scrollable_) {
-        const int lines = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-        ScrollTo(scrollOffset_ - lines * 3 * Scale(16));
+      if (scroll_) {
+        scroll_->OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
       }
       break;
@@ -328,82 +328,22 @@ void Form::CloseRequested() {
   }
 }
 
+int Form::ScrollOffset() const { return scroll_ ? scroll_->Offset() : 0; }
+
+void Form::EnableVerticalScrolling() {
+  if (!scroll_) scroll_ = std::make_unique<VerticalScroll>(*this);
+}
+
 void Form::UpdateScrollRange() {
-  if (!scrollable_ || batchDepth_ > 0 || !Handle()) return;
-  int contentBottom = 0;
-  for (const auto& component : components_) {
-    const Control* control = component->AsControl();
-    if (!control || !control->Handle() || !control->Visible()) continue;
-    RECT bounds;
-    GetWindowRect(control->Handle(), &bounds);
-    MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-    const int bottom = bounds.top + control->ShownHeight();
-    contentBottom = std::max(contentBottom, bottom + scrollOffset_);
-  }
-  RECT client;
-  GetClientRect(Handle(), &client);
-  SCROLLINFO info{};
-  info.cbSize = sizeof(info);
-  info.fMask = SIF_RANGE | SIF_PAGE;
-  info.nMin = 0;
-  info.nMax = contentBottom + Scale(8);
-  info.nPage = static_cast<UINT>(client.bottom);
-  SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
-  // When the content shrinks, it must not stay scrolled past its end.
-  const int maxOffset = std::max(0, info.nMax - static_cast<int>(client.bottom) + 1);
-  if (scrollOffset_ > maxOffset) ScrollTo(maxOffset);
+  if (scroll_ && batchDepth_ == 0 && Handle()) scroll_->UpdateRange();
 }
 
 void Form::ScrollTo(int offset) {
-  if (!scrollable_) return;
-  SCROLLINFO info{};
-  info.cbSize = sizeof(info);
-  info.fMask = SIF_RANGE | SIF_PAGE;
-  GetScrollInfo(Handle(), SB_VERT, &info);
-  const int maxOffset = std::max(0, info.nMax - static_cast<int>(info.nPage) + 1);
-  offset = std::clamp(offset, 0, maxOffset);
-  if (offset == scrollOffset_) return;
-  const int delta = scrollOffset_ - offset;
-  scrollOffset_ = offset;
-  SetScrollPos(Handle(), SB_VERT, offset, TRUE);
-  ScrollWindowEx(Handle(), 0, delta, nullptr, nullptr, nullptr, nullptr,
-                 SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
-  UpdateWindow(Handle());
+  if (scroll_) scroll_->ScrollTo(offset);
 }
 
-void Form::OnVerticalScroll(int request) {
-  SCROLLINFO info{};
-  info.cbSize = sizeof(info);
-  info.fMask = SIF_ALL;
-  GetScrollInfo(Handle(), SB_VERT, &info);
-  const int line = Scale(16);
-  const int page = static_cast<int>(info.nPage);
-  switch (request) {
-    case SB_LINEUP:
-      ScrollTo(scrollOffset_ - line);
-      break;
-    case SB_LINEDOWN:
-      ScrollTo(scrollOffset_ + line);
-      break;
-    case SB_PAGEUP:
-      ScrollTo(scrollOffset_ - page);
-      break;
-    case SB_PAGEDOWN:
-      ScrollTo(scrollOffset_ + page);
-      break;
-    case SB_TOP:
-      ScrollTo(0);
-      break;
-    case SB_BOTTOM:
-      ScrollTo(info.nMax);
-      break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-      ScrollTo(info.nTrackPos);
-      break;
-    default:
-      break;
-  }
+void Form::ScrollIntoView(const Control& control) {
+  if (scroll_ && control.Handle()) scroll_->ScrollIntoView(control.Handle());
 }
 
 void Form::MarkChanged(HWND child) {
@@ -455,21 +395,12 @@ bool Form::PreTranslateKey(const MSG& message) {
     MoveFocus(GetKeyState(VK_SHIFT) < 0);
     return true;
   }
-  if (!scrollable_ || modifier) return false;
+  if (!scroll_ || modifier) return false;
   // A drop-down list uses these keys to choose its item.
   wchar_t focusedClass[16] = {};
   if (HWND focused = GetFocus()) GetClassNameW(focused, focusedClass, 16);
   if (lstrcmpiW(focusedClass, L"ComboBox") == 0) return false;
-  static const std::pair<WPARAM, int> kScrollKeys[] = {
-      {VK_UP, SB_LINEUP},     {VK_DOWN, SB_LINEDOWN}, {VK_PRIOR, SB_PAGEUP},
-      {VK_NEXT, SB_PAGEDOWN}, {VK_HOME, SB_TOP},      {VK_END, SB_BOTTOM}};
-  for (const auto& [key, request] : kScrollKeys) {
-    if (message.wParam == key) {
-      OnVerticalScroll(request);
-      return true;
-    }
-  }
-  return false;
+  return scroll_->OnKey(message.wParam);
 }
 
 void Form::MoveFocus(bool backwards) {
@@ -498,20 +429,6 @@ void Form::MoveFocus(bool backwards) {
     next = count - 1;
   }
   SetFocus(order[static_cast<std::size_t>(next)]);
-}
-
-void Form::ScrollIntoView(const Control& control) {
-  if (!scrollable_ || !control.Handle()) return;
-  RECT bounds;
-  GetWindowRect(control.Handle(), &bounds);
-  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-  RECT client;
-  GetClientRect(Handle(), &client);
-  if (bounds.top < 0) {
-    ScrollTo(scrollOffset_ + bounds.top);
-  } else if (bounds.bottom > client.bottom) {
-    ScrollTo(scrollOffset_ + bounds.bottom - client.bottom);
-  }
 }
 
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {

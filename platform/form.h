@@ -16,6 +16,7 @@ namespace deskfind {
 
 class Application;
 class Panel;
+class VerticalScroll;
 
 enum class Border { kSizeable, kDialog };
 
@@ -101,10 +102,10 @@ class Form {
   // Called when the user or the program asks the window to close.
   virtual void CloseRequested();
 
-  // The content's vertical scroll position in screen pixels.
-  int ScrollOffset() const { return scrollOffset_; }
+  // The content's vertical scroll position in screen pixels; 0 unless the form scrolls.
+  int ScrollOffset() const;
   // Shows a vertical scroll bar when the content reaches below the visible area.
-  void EnableVerticalScrolling() { scrollable_ = true; }
+  void EnableVerticalScrolling();
   void UpdateScrollRange();
   void ScrollTo(int offset);
   // Scrolls just enough for the control to show whole.
@@ -147,7 +148,6 @@ class Form {
   void CreateTooltip();
   void FollowPointer(const Control* control);
   void PaintPanels(HDC dc);
-  void OnVerticalScroll(int request);
   // Inside a batch: remembers the area a child window covers now (or a client area), to
   // repaint it at the end.
   void MarkChanged(HWND child);
@@ -167,9 +167,8 @@ class Form {
   int modalResult_ = 0;
   const Control* hovered_ = nullptr;
   std::wstring hoveredTip_;
-  HWND tipTool_ = nullptr;  // the control the tooltip's one tool stands for
-  bool scrollable_ = false;
-  int scrollOffset_ = 0;
+  HWND tipTool_ = nullptr;                  // the control the tooltip's one tool stands for
+  std::unique_ptr<VerticalScroll> scroll_;  // only in forms whose content scrolls
   int batchDepth_ = 0;
   RECT batchChanged_{};
 
