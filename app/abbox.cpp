@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "shop/open_with_shift.h"
-#include "shop/identity.h"
-#include "shop/look.h"
 #include "assets/resource_ids.h"
 #include "platform/application.h"
 #include "platform/controls.h"
+#include "shop/identity.h"
+#include "shop/look.h"
+#include "shop/open_with_shift.h"
 
 namespace deskfind {
 

@@ -5,14 +5,14 @@
 
 #include "app/abbox.h"
 #include "app/menu_commands.h"
-#include "shop/open_with_shift.h"
-#include "shop/identity.h"
-#include "shop/look.h"
 #include "assets/resource_ids.h"
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "selection/stol.h"
+#include "shop/identity.h"
+#include "shop/look.h"
+#include "shop/open_with_shift.h"
 #include "update/online_update.h"
 
 namespace deskfind {

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "app/bigf.h"
-#include "shop/open_with_shift.h"
-#include "shop/identity.h"
-#include "shop/look.h"
 #include "catalogue/result_texts.h"
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "selection/menu_commands.h"
+#include "shop/identity.h"
+#include "shop/look.h"
+#include "shop/open_with_shift.h"
 
 namespace deskfind {
 

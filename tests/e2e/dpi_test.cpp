@@ -150,34 +150,9 @@ TEST_F(HighDpiTest, SelectionRowsAndAboutBoxGrowByHalf) {
   EXPECT_TRUE(driver::WaitForDestroyed(about));
 }
 
-enum class Window { kMain, kSelectionWithEveryDesk, kAbout };
-
-std::string WindowName(const ::testing::TestParamInfo<Window>& info) {
-  const char* const names[] = {"Main", "SelectionWithEveryDesk", "About"};
-  return names[static_cast<int>(info.param)];
-}
-
 class DpiChangeTest : public HighDpiTest, public ::testing::WithParamInterface<Window> {
  protected:
-  HWND Open(Window which) {
-    switch (which) {
-      case Window::kMain:
-        return mainWindow_;
-      case Window::kAbout:
-        EXPECT_TRUE(driver::PostMenuCommand(mainWindow_, main_menu::kAbout));
-        return driver::WaitForTopWindow(Pid(), kFormClass, L"About");
-      case Window::kSelectionWithEveryDesk: {
-        EXPECT_TRUE(driver::PostMenuCommand(mainWindow_, main_menu::kDeskSelection));
-        HWND selection = driver::WaitForTopWindow(Pid(), kFormClass, kSelectionCaption);
-        HWND find =
-            selection ? driver::FindChild(selection, L"найти столы с такими параметрами") : nullptr;
-        DWORD_PTR ignored = 0;
-        if (find) SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored);
-        return selection;
-      }
-    }
-    return nullptr;
-  }
+  HWND Open(Window which) { return OpenWindow(program_->Pid(), mainWindow_, which); }
 };
 
 // A window moved to a monitor of another DPI lays itself out as if the program had started

@@ -2,7 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_commands.h"
 #include "catalogue/desk_catalogue.h"
 #include "catalogue/result_texts.h"
 #include "tests/e2e/program.h"
@@ -13,27 +12,8 @@ namespace {
 const std::wstring kSite = L"http://www.stolver.ru";
 const std::wstring kFind = L"найти столы с такими параметрами";
 
-enum class Window { kMain, kAbout, kSelection };
-
 class KeyboardTest : public ProgramTest {
  protected:
-  HWND Open(Window which) {
-    switch (which) {
-      case Window::kMain:
-        return MainWindow();
-      case Window::kAbout:
-        return OpenByMenu(MainWindow(), main_menu::kAbout, L"About");
-      case Window::kSelection: {
-        HWND selection = OpenByMenu(MainWindow(), main_menu::kDeskSelection, kSelectionCaption);
-        HWND find = selection ? driver::FindChild(selection, kFind) : nullptr;
-        DWORD_PTR ignored = 0;
-        if (find) SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored);
-        return selection;
-      }
-    }
-    return nullptr;
-  }
-
   // Presses Tab and waits until the focus has moved on; returns the focused control's text.
   static std::wstring Tab(HWND window) {
     HWND before = driver::FocusedWindow(window);
@@ -130,14 +110,14 @@ INSTANTIATE_TEST_SUITE_P(
                                false},
                       LinkCase{"AboutSiteLink", Window::kAbout, {L"OK", kSite}, false},
                       LinkCase{"SelectionSiteLink",
-                               Window::kSelection,
+                               Window::kSelectionWithEveryDesk,
                                {L"не важно", L"не важно", kFind, kSite},
                                false}),
     CaseName);
 
 // The product links follow the site link in the tab order, row by row.
 TEST_F(KeyboardTest, ProductLinksFollowTheSiteLinkAndOpenWithEnter) {
-  HWND window = Open(Window::kSelection);
+  HWND window = Open(Window::kSelectionWithEveryDesk);
   ASSERT_NE(window, nullptr);
   const auto children = driver::Children(window);
   ASSERT_GT(children.size(), 16u);
@@ -181,7 +161,7 @@ TEST_F(KeyboardTest, EnterPressesTheButtonTabMovedTo) {
 
 // Page Down, Page Up, the arrows, End and Home scroll the result rows as the scroll bar does.
 TEST_F(KeyboardTest, ScrollingKeysMoveTheResultRows) {
-  HWND window = Open(Window::kSelection);
+  HWND window = Open(Window::kSelectionWithEveryDesk);
   ASSERT_NE(window, nullptr);
   HWND firstRow = driver::Children(window).at(13).hwnd;
   const auto rowTop = [&] { return driver::RectInParent(firstRow).top; };
@@ -216,12 +196,9 @@ TEST_P(EscapeTest, EscapeClosesTheWindow) {
   EXPECT_TRUE(Program().IsRunning());
 }
 
-std::string WindowName(const ::testing::TestParamInfo<Window>& info) {
-  return info.param == Window::kAbout ? "About" : "Selection";
-}
-
 INSTANTIATE_TEST_SUITE_P(ModalWindows, EscapeTest,
-                         ::testing::Values(Window::kAbout, Window::kSelection), WindowName);
+                         ::testing::Values(Window::kAbout, Window::kSelectionWithEveryDesk),
+                         WindowName);
 
 }  // namespace
 }  // namespace deskfind::e2e

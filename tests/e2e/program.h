@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/menu_commands.h"
 #include "tests/driver/driver.h"
 
 namespace deskfind::e2e {
@@ -15,6 +16,29 @@ namespace deskfind::e2e {
 inline const std::wstring kMainCaption = L"Подбор мебели в магазине Столвер";
 inline const std::wstring kSelectionCaption = L"Подбор компьютерного стола";
 inline const std::wstring kFormClass = L"DeskfindForm";
+
+// The program's three windows, as the tests open them.
+enum class Window { kMain, kAbout, kSelectionWithEveryDesk };
+
+inline std::string WindowName(const ::testing::TestParamInfo<Window>& info) {
+  const char* const names[] = {"Main", "About", "SelectionWithEveryDesk"};
+  return names[static_cast<int>(info.param)];
+}
+
+// Opens a window of the program whose main window is given: the about box through the menu,
+// the selection window through the menu and then an all-open search.
+inline HWND OpenWindow(DWORD pid, HWND mainWindow, Window which) {
+  if (which == Window::kMain) return mainWindow;
+  const bool about = which == Window::kAbout;
+  EXPECT_TRUE(
+      driver::PostMenuCommand(mainWindow, about ? main_menu::kAbout : main_menu::kDeskSelection));
+  HWND window = driver::WaitForTopWindow(pid, kFormClass, about ? L"About" : kSelectionCaption);
+  if (about || !window) return window;
+  HWND find = driver::FindChild(window, L"найти столы с такими параметрами");
+  DWORD_PTR ignored = 0;
+  if (find) SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored);
+  return window;
+}
 
 // The real program, started for one test and ended with it.
 class ProgramTest : public ::testing::Test {
@@ -35,6 +59,8 @@ class ProgramTest : public ::testing::Test {
     EXPECT_NE(child, nullptr) << "no control with text " << driver::Utf8(text);
     return child;
   }
+
+  HWND Open(Window which) { return OpenWindow(Pid(), mainWindow_, which); }
 
   // Opens a top-level window of the program through a menu command and waits for it.
   HWND OpenByMenu(HWND window, unsigned short command, const std::wstring& caption) {

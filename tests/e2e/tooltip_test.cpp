@@ -1,15 +1,12 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_commands.h"
 #include "catalogue/desk_catalogue.h"
 #include "catalogue/result_texts.h"
 #include "tests/e2e/program.h"
 
 namespace deskfind::e2e {
 namespace {
-
-enum class Window { kMain, kAbout, kSelection };
 
 struct HoverCase {
   const char* label;
@@ -26,26 +23,7 @@ void PrintTo(const HoverCase& hover, std::ostream* out) { *out << hover.label; }
 const std::wstring kSite = L"http://www.stolver.ru";
 const std::wstring kHost = L"www.stolver.ru";
 
-class TooltipTest : public ProgramTest, public ::testing::WithParamInterface<HoverCase> {
- protected:
-  HWND Open(Window window) {
-    switch (window) {
-      case Window::kMain:
-        return MainWindow();
-      case Window::kAbout:
-        return OpenByMenu(MainWindow(), main_menu::kAbout, L"About");
-      case Window::kSelection: {
-        HWND selection = OpenByMenu(MainWindow(), main_menu::kDeskSelection, kSelectionCaption);
-        HWND find =
-            selection ? driver::FindChild(selection, L"найти столы с такими параметрами") : nullptr;
-        DWORD_PTR ignored = 0;
-        if (find) SendMessageTimeoutW(find, BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &ignored);
-        return selection;
-      }
-    }
-    return nullptr;
-  }
-};
+class TooltipTest : public ProgramTest, public ::testing::WithParamInterface<HoverCase> {};
 
 // Resting the real pointer on a control shows its hint; moving off hides it.
 TEST_P(TooltipTest, ShowsTheHintWhileThePointerRestsOnTheControl) {
@@ -99,8 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {600, 350}},
         HoverCase{"MainSiteLink", Window::kMain, kSite, 0, kHost, {600, 350}},
         HoverCase{"AboutSiteLink", Window::kAbout, kSite, 0, kHost, {300, 300}},
-        HoverCase{"SelectionSiteLink", Window::kSelection, kSite, 0, kHost, {300, 400}},
-        HoverCase{"SelectionResultRow", Window::kSelection, L"", 13, L"", {300, 400}}),
+        HoverCase{
+            "SelectionSiteLink", Window::kSelectionWithEveryDesk, kSite, 0, kHost, {300, 400}},
+        HoverCase{"SelectionResultRow", Window::kSelectionWithEveryDesk, L"", 13, L"", {300, 400}}),
     CaseName);
 
 }  // namespace
