@@ -79,7 +79,6 @@ Form::Form(Application& application, const FormLayout& layout)
     SendMessageW(created, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(application.ProgramIcon(false)));
   }
-  CreateTooltip();
 }
 
 Form::~Form() {
@@ -195,7 +194,7 @@ void Form::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
   const Control* control = target == Handle() ? nullptr : ControlOf(target);
-  if (IsMouseMessage(mouseMessage) && tooltip_) {
+  if (IsMouseMessage(mouseMessage)) {
     FollowPointer(control);
     if (tipTool_) {
       // The tooltip sees the pointer over the control it describes, in that control's
@@ -237,6 +236,9 @@ void Form::FollowPointer(const Control* control) {
     tipTool_ = nullptr;
   }
   if (!control || !control->ShowsTooltip() || control->Tooltip().empty()) return;
+  // Made when first needed: a window the pointer never rests on does without one.
+  if (!tooltip_) CreateTooltip();
+  if (!tooltip_) return;
   hoveredTip_ = control->Tooltip();
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);
