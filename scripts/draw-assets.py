@@ -668,12 +668,13 @@ def bmp8(pixels):
 
 
 def ico(images):
-    """An icon file of 32-bit BGRA images, each with the AND mask older code expects; a
-    256-pixel image is stored as PNG, as the shell expects of that size."""
+    """An icon file of 32-bit BGRA images, each with the AND mask older code expects, up to
+    32 pixels; larger images are stored as PNG (read by Windows since Vista), a third of the
+    size of the bitmaps, which keeps the program small."""
     blobs = []
     for pixels in images:
         size = len(pixels)
-        if size >= 256:
+        if size > 32:
             blobs.append((size, png(pixels)))
             continue
         xor = bytearray()
