@@ -30,6 +30,15 @@ BitmapHandle LoadBitmapResource(Form& form, int resource, int size) {
                                       IMAGE_BITMAP, scaled, scaled, LR_CREATEDIBSECTION)));
 }
 
+// Shows the picture loaded again at the form's present DPI; the one shown before goes only
+// after the window has let go of it.
+void ShowRescaledBitmap(Control& control, UINT setImage, BitmapHandle& bitmap, int resource,
+                        int size) {
+  BitmapHandle rescaled = LoadBitmapResource(control.Owner(), resource, size);
+  SendMessageW(control.Handle(), setImage, IMAGE_BITMAP, reinterpret_cast<LPARAM>(rescaled.Get()));
+  bitmap = std::move(rescaled);
+}
+
 }  // namespace
 
 Label::Label(Form& owner, std::string name, int left, int top, std::string_view text, bool visible)
@@ -89,9 +98,8 @@ LRESULT CALLBACK Label::LinkProc(HWND window, UINT message, WPARAM wParam, LPARA
         const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
         RECT client;
         GetClientRect(window, &client);
-        HDC dc = GetDC(window);
-        DrawFocusRect(dc, &client);
-        ReleaseDC(window, dc);
+        const ScopedGetDC dc(window);
+        if (dc.Get()) DrawFocusRect(dc.Get(), &client);
         return result;
       }
       break;
@@ -141,16 +149,12 @@ Picture::Picture(Form& owner, std::string name, int left, int top, int width, in
 Picture::~Picture() { DestroyOwnWindow(); }
 
 void PictureButton::DpiChanged() {
-  BitmapHandle sharper = LoadBitmapResource(Owner(), bitmapResource_, bitmapSize_);
-  SendMessageW(Handle(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(sharper.Get()));
-  bitmap_ = std::move(sharper);
+  ShowRescaledBitmap(*this, BM_SETIMAGE, bitmap_, bitmapResource_, bitmapSize_);
   Control::DpiChanged();
 }
 
 void Picture::DpiChanged() {
-  BitmapHandle sharper = LoadBitmapResource(Owner(), bitmapResource_, bitmapSize_);
-  SendMessageW(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(sharper.Get()));
-  bitmap_ = std::move(sharper);
+  ShowRescaledBitmap(*this, STM_SETIMAGE, bitmap_, bitmapResource_, bitmapSize_);
   Control::DpiChanged();
 }
 
@@ -162,11 +166,15 @@ DropDownList::DropDownList(Form& owner, std::string name, int left, int top, int
     SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16(item).c_str()));
   }
   SendMessageW(Handle(), CB_SETMINVISIBLE, static_cast<WPARAM>(visibleRows), 0);
+  FitToFont();
+  SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+void DropDownList::FitToFont() {
   // A combo box's window height includes its dropped-down list.
   const auto itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
-  SetPixelSize(owner.Scale(width), owner.Scale(height) + visibleRows * itemHeight + 2);
+  SetPixelSize(Owner().Scale(Width()), Owner().Scale(Height()) + visibleRows_ * itemHeight + 2);
   FitClosedHeight();
-  SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
 void DropDownList::FitClosedHeight() {
@@ -187,9 +195,7 @@ void DropDownList::FitClosedHeight() {
 
 void DropDownList::DpiChanged() {
   SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Owner().FontFor(Font())), FALSE);
-  const auto itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
-  SetPixelSize(Owner().Scale(Width()), Owner().Scale(Height()) + visibleRows_ * itemHeight + 2);
-  FitClosedHeight();
+  FitToFont();
 }
 
 int DropDownList::ShownHeight() const { return Owner().Scale(Height()); }

@@ -74,6 +74,8 @@ class DropDownList : public Control {
   void DpiChanged() override;
 
  private:
+  // Sizes the box and its list for the present font and DPI.
+  void FitToFont();
   // Makes the closed box exactly its design height, whatever the font.
   void FitClosedHeight();
   int visibleRows_;

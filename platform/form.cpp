@@ -332,6 +332,13 @@ void Form::CloseRequested() {
 
 int Form::ScrollOffset() const { return scroll_ ? scroll_->Offset() : 0; }
 
+RECT Form::ChildBounds(HWND child) const {
+  RECT bounds;
+  GetWindowRect(child, &bounds);
+  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
+
 void Form::EnableVerticalScrolling() {
   if (!scroll_) scroll_ = std::make_unique<VerticalScroll>(*this);
 }
@@ -350,10 +357,7 @@ void Form::ScrollIntoView(const Control& control) {
 
 void Form::MarkChanged(HWND child) {
   if (batchDepth_ == 0 || !child) return;
-  RECT bounds;
-  GetWindowRect(child, &bounds);
-  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-  MarkChanged(bounds);
+  MarkChanged(ChildBounds(child));
 }
 
 void Form::MarkChanged(const RECT& area) {

@@ -104,6 +104,8 @@ class Form {
 
   // The content's vertical scroll position in screen pixels; 0 unless the form scrolls.
   int ScrollOffset() const;
+  // Where a child window is now, in the form's client coordinates.
+  RECT ChildBounds(HWND child) const;
   // Shows a vertical scroll bar when the content reaches below the visible area.
   void EnableVerticalScrolling();
   void UpdateScrollRange();

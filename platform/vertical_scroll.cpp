@@ -14,10 +14,7 @@ void VerticalScroll::UpdateRange() {
   for (int index = 0; index < form_.ComponentCount(); ++index) {
     const Control* control = form_.ComponentAt(index).AsControl();
     if (!control || !control->Handle() || !control->Visible()) continue;
-    RECT bounds;
-    GetWindowRect(control->Handle(), &bounds);
-    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&bounds), 2);
-    const int bottom = bounds.top + control->ShownHeight();
+    const int bottom = form_.ChildBounds(control->Handle()).top + control->ShownHeight();
     contentBottom = std::max(contentBottom, bottom + offset_);
   }
   RECT client;
@@ -51,9 +48,7 @@ void VerticalScroll::ScrollTo(int offset) {
 }
 
 void VerticalScroll::ScrollIntoView(HWND child) {
-  RECT bounds;
-  GetWindowRect(child, &bounds);
-  MapWindowPoints(HWND_DESKTOP, form_.Handle(), reinterpret_cast<POINT*>(&bounds), 2);
+  const RECT bounds = form_.ChildBounds(child);
   RECT client;
   GetClientRect(form_.Handle(), &client);
   if (bounds.top < 0) {

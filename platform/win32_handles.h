@@ -88,6 +88,22 @@ using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using MemoryDC = UniqueHandle<HDC, MemoryDCTraits>;
 
+// A window's device context for drawing outside WM_PAINT, released at scope end.
+class ScopedGetDC {
+ public:
+  explicit ScopedGetDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ScopedGetDC(const ScopedGetDC&) = delete;
+  ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+  ~ScopedGetDC() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
 class ScopedSelectObject {
  public:
   ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
