@@ -23,7 +23,7 @@ endif()
 # Windows programs run here through Wine, in a prefix and display of the build's own: 32-bit
 # ones under the 32-bit Wine of a root of their own, which keeps the host's Wine 64-bit only.
 if(DESKFIND_MINGW_ARCH STREQUAL "x86")
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine32-run)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run --win32)
 else()
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 endif()

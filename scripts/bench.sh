@@ -40,14 +40,14 @@ bench_release_program() {
   # Global: the exit trap reads it after the function has returned.
   state32=build/win32/bench-wine
   local bench32=$PWD/build/win32/tests/bench
-  trap 'scripts/wine-session stop "$state"; scripts/wine32-session stop "$state32"' EXIT
-  scripts/wine32-session reset "$state32"
-  scripts/wine32-session start "$state32"
-  DESKFIND_WINE_STATE=$state32 scripts/wine32-run "$bench32/startup_bench.exe" \
+  trap 'scripts/wine-session stop "$state"; scripts/wine-session --win32 stop "$state32"' EXIT
+  scripts/wine-session --win32 reset "$state32"
+  scripts/wine-session --win32 start "$state32"
+  DESKFIND_WINE_STATE=$state32 scripts/wine-run --win32 "$bench32/startup_bench.exe" \
     "$PWD/build/win32/app/deskfind.exe" "$bench32/minimal_window.exe" "${STARTUP_RUNS:-11}" |
     sed 's/^/i686 release program, 32-bit Wine: /' | row
-  DESKFIND_WINE_STATE=$state32 scripts/wine32-run "$bench32/search_bench.exe" \
+  DESKFIND_WINE_STATE=$state32 scripts/wine-run --win32 "$bench32/search_bench.exe" \
     "${SEARCH_RUNS:-21}" | sed 's/^/i686 release program, 32-bit Wine: /' | row
-  scripts/wine32-session stop "$state32"
+  scripts/wine-session --win32 stop "$state32"
 }
 bench_release_program

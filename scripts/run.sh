@@ -19,15 +19,15 @@ if [ "${1:-}" = --release ]; then
   cmake --build --preset win32 --target deskfind
   program=$PWD/build/win32/app/deskfind.exe
   state=build/win32/run
-  trap 'scripts/wine32-session stop "$state"' EXIT
+  trap 'scripts/wine-session --win32 stop "$state"' EXIT
   if [ -n "${DISPLAY:-}" ]; then
-    DESKFIND_WINE_DISPLAY=$DISPLAY scripts/wine32-session start "$state"
-    scripts/wine32-session exec "$state" wine "$program"
+    DESKFIND_WINE_DISPLAY=$DISPLAY scripts/wine-session --win32 start "$state"
+    scripts/wine-session --win32 exec "$state" wine "$program"
     exit 0
   fi
-  scripts/wine32-session start "$state"
+  scripts/wine-session --win32 start "$state"
   # Wine's virtual desktop draws the frame, title bar and menu bar without a window manager.
-  scripts/wine32-session exec "$state" wine explorer /desktop=deskfind,1280x1024 "$program" \
+  scripts/wine-session --win32 exec "$state" wine explorer /desktop=deskfind,1280x1024 "$program" \
     </dev/null >/dev/null 2>&1 &
   runner=$!
   # The main window stands at 192,107 and is 769 x 506 at 96 DPI. The first start in a new
@@ -42,7 +42,7 @@ if [ "${1:-}" = --release ]; then
   sleep 1
   import -display "$(cat "$state/display")" -window root -crop 769x506+192+107 +repage "$screenshot"
   echo "Screenshot of the release program's main window: $screenshot"
-  scripts/wine32-session exec "$state" wineserver -k >/dev/null 2>&1 || true
+  scripts/wine-session --win32 exec "$state" wineserver -k >/dev/null 2>&1 || true
   wait "$runner" 2>/dev/null || true
   exit 0
 fi

@@ -38,7 +38,7 @@ state=build/win64/wine
 state32=build/win32/wine
 stop_sessions() {
   scripts/wine-session stop "$state"
-  if [ -d "$state32" ]; then scripts/wine32-session stop "$state32"; fi
+  if [ -d "$state32" ]; then scripts/wine-session --win32 stop "$state32"; fi
   # A root cut off half made would only be made again from the start.
   if [ -n "${making_root:-}" ]; then wait "$making_root" 2>/dev/null || true; fi
 }
@@ -61,8 +61,8 @@ if [ -n "${making_root:-}" ]; then
     exit 1
   }
   cat build/i386-root-make.log
-  scripts/wine32-session reset "$state32"
-  scripts/wine32-session start "$state32"
+  scripts/wine-session --win32 reset "$state32"
+  scripts/wine-session --win32 start "$state32"
   echo "32-bit Wine session ready in $(($(date +%s) - started)) s; the 32-bit pass:"
   ctest --preset win32 | tee build/win32-pass.log
   echo "64-bit pass: $(passed build/win64-pass.log)"
