@@ -1,6 +1,8 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace deskfind {
 
@@ -19,6 +21,24 @@ struct DownloadResult {
   std::string leftBehind;
 
   bool Done() const { return status == Status::kDone; }
+};
+
+// A local file that could not be created, written or moved into place (a folder of that name,
+// no right to write, a full disk): the error box names it with the system's reason, so that
+// the user does not look for the fault in the connection.
+class LocalFileError : public std::runtime_error {
+ public:
+  LocalFileError(std::string path, std::string reason)
+      : std::runtime_error("cannot write " + path + ": " + reason),
+        path_(std::move(path)),
+        reason_(std::move(reason)) {}
+
+  const std::string& Path() const { return path_; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string path_;
+  std::string reason_;
 };
 
 }  // namespace deskfind

@@ -3,17 +3,26 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dynamic_library.h"
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
+#include "update/download_address.h"
 
 namespace deskfind {
 namespace {
@@ -48,8 +57,10 @@ struct WinInet {
     return open && setOption && crackUrl && combineUrl && connect && openRequest && sendRequest &&
            queryInfo && dataAvailable && readFile && closeHandle;
   }
+  // Never unloaded: a download given up on may still be inside the library when the program
+  // ends.
   static const WinInet& Get() {
-    static const WinInet library;
+    static const WinInet& library = *new WinInet;
     return library;
   }
 };
@@ -60,35 +71,88 @@ struct InternetHandleTraits {
 };
 using InternetHandle = UniqueHandle<HINTERNET, InternetHandleTraits>;
 
-[[noreturn]] void ThrowFileError(const char* what, const std::wstring& path) {
-  throw std::runtime_error(std::string(what) + " " + Utf8(path) + " (error " +
-                           std::to_string(GetLastError()) + ")");
+// The system's text for the last error, without its line break.
+std::string LastErrorText() {
+  const DWORD error = GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = text ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() && std::wcschr(L"\r\n ", message.back())) message.pop_back();
+  if (message.empty()) return "ошибка " + std::to_string(error);
+  return Utf8(message);
 }
 
+// The user is told about the file the download was to become: the temporary file means
+// nothing to them.
+[[noreturn]] void ThrowLocalFileError(const std::wstring& target) {
+  throw LocalFileError(Utf8(target), LastErrorText());
+}
+
+// The folder with its trailing separator; empty for a bare name.
 std::wstring FolderOf(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash + 1);
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// Temporary files are named so that nothing else matches: deskfind-download-<8 hex digits>.part.
+constexpr std::wstring_view kTemporaryPrefix = L"deskfind-download-";
+constexpr std::wstring_view kTemporarySuffix = L".part";
+constexpr std::size_t kTemporaryDigits = 8;
+
+bool IsTemporaryName(std::wstring_view name) {
+  if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||
+      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
+      name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) {
+    return false;
+  }
+  const std::wstring_view digits = name.substr(kTemporaryPrefix.size(), kTemporaryDigits);
+  return std::all_of(digits.begin(), digits.end(), [](wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+  });
+}
+
+// Removes what downloads into `folder` left when the program ended during them (killed,
+// crashed, the power lost). A file that another running copy still writes or holds is open
+// without delete sharing and stays.
+void RemoveStaleTemporaryFiles(const std::wstring& folder) {
+  const std::wstring pattern =
+      folder + std::wstring(kTemporaryPrefix) + L"*" + std::wstring(kTemporarySuffix);
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName)) {
+      DeleteFileW((folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 // A file beside the target that receives the body, is checked, and then either takes the
-// target's name or is removed.
+// target's name or is removed. It is open without delete sharing from its creation on, so
+// that no other copy's clean-up takes it away.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const std::wstring& folder) {
-    wchar_t name[MAX_PATH] = {};
-    if (!GetTempFileNameW(folder.c_str(), L"dfd", 0, name)) {
-      ThrowFileError("cannot create a temporary file in", folder);
+  explicit TemporaryFile(const std::wstring& target) : target_(target) {
+    static std::atomic<unsigned> next{static_cast<unsigned>(GetTickCount()) ^
+                                      (static_cast<unsigned>(GetCurrentProcessId()) << 16)};
+    const std::wstring folder = FolderOf(target);
+    for (int attempt = 0; !file_; ++attempt) {
+      wchar_t digits[kTemporaryDigits + 1];
+      std::swprintf(digits, kTemporaryDigits + 1, L"%08x", next++);
+      path_ = folder + std::wstring(kTemporaryPrefix) + digits + std::wstring(kTemporarySuffix);
+      const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file != INVALID_HANDLE_VALUE) {
+        file_.Reset(file);
+      } else if (GetLastError() != ERROR_FILE_EXISTS || attempt == kMaxAttempts) {
+        path_.clear();
+        ThrowLocalFileError(target_);
+      }
     }
-    path_ = name;
-    const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      DeleteFileW(path_.c_str());
-      SetLastError(error);
-      ThrowFileError("cannot open", path_);
-    }
-    file_.Reset(file);
     pending_.reserve(kWriteBytes);
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -107,24 +171,37 @@ class TemporaryFile {
     pending_.insert(pending_.end(), data, data + size);
   }
 
-  // Ends the writing and opens the file for reading, shared for reading and deletion only:
-  // from here on nobody can change what is checked, moved and started.
+  // Ends the writing and opens the file for reading and renaming, shared for reading only:
+  // from here on nobody can change, rename or remove what is checked, moved and started.
+  // Null when someone else holds the file open and would not let it be renamed: it cannot be
+  // used, and most likely not removed either.
   HANDLE Seal() {
     Flush();
     file_.Reset();
-    const HANDLE file =
-        CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) ThrowFileError("cannot read", path_);
+    const HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_SHARING_VIOLATION) return nullptr;
+      ThrowLocalFileError(target_);
+    }
     file_.Reset(file);
     return file;
   }
 
-  // Renames the sealed file to target; the file stays open.
-  void MoveOver(const std::wstring& target) {
-    if (!MoveFileExW(path_.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      ThrowFileError("cannot replace", target);
+  // Gives the sealed file the target's name, replacing an earlier file of that name; through
+  // the open handle, as no other can rename it.
+  void MoveOver() {
+    const std::size_t nameBytes = target_.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes +
+                                      sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, target_.c_str(), nameBytes + sizeof(wchar_t));
+    if (!SetFileInformationByHandle(file_.Get(), FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size()))) {
+      ThrowLocalFileError(target_);
     }
     path_.clear();
   }
@@ -141,17 +218,19 @@ class TemporaryFile {
 
  private:
   static constexpr std::size_t kWriteBytes = 64 * std::size_t{1024};
+  static constexpr int kMaxAttempts = 100;
 
   void Flush() {
     if (pending_.empty()) return;
     const auto size = static_cast<DWORD>(pending_.size());
     DWORD written = 0;
     if (!WriteFile(file_.Get(), pending_.data(), size, &written, nullptr) || written != size) {
-      ThrowFileError("cannot write", path_);
+      ThrowLocalFileError(target_);
     }
     pending_.clear();
   }
 
+  std::wstring target_;
   std::wstring path_;
   DownloadedFile file_;
   std::vector<char> pending_;
@@ -183,14 +262,6 @@ struct OpenedRequest {
   InternetHandle connection;
   InternetHandle request;
 };
-
-std::optional<INTERNET_SCHEME> SchemeOf(const std::wstring& address) {
-  URL_COMPONENTSW parts{};
-  parts.dwStructSize = sizeof(parts);
-  parts.dwSchemeLength = 1;
-  if (!WinInet::Get().crackUrl(address.c_str(), 0, 0, &parts)) return std::nullopt;
-  return parts.nScheme;
-}
 
 // What InternetOpenUrlW does for an http or https address, with the time-outs set on the
 // request itself before it is sent: Wine's library gives the connection of an InternetOpenUrlW
@@ -240,8 +311,8 @@ bool IsRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Where a redirect from `from` leads: its Location resolved against `from`. nullopt for any
-// other scheme than http and https, and for a step down from https to http.
+// Where a redirect from `from` leads: its Location resolved against `from`, when
+// RedirectAddress allows it.
 std::optional<std::wstring> RedirectTarget(HINTERNET request, const std::wstring& from) {
   const WinInet& inet = WinInet::Get();
   std::wstring location(INTERNET_MAX_URL_LENGTH, L'\0');
@@ -256,10 +327,9 @@ std::optional<std::wstring> RedirectTarget(HINTERNET request, const std::wstring
     return std::nullopt;
   }
   target.resize(length);
-  const std::optional<INTERNET_SCHEME> scheme = SchemeOf(target);
-  if (scheme == INTERNET_SCHEME_HTTPS) return target;
-  if (scheme == INTERNET_SCHEME_HTTP && SchemeOf(from) == INTERNET_SCHEME_HTTP) return target;
-  return std::nullopt;
+  const std::optional<std::string> next = RedirectAddress(Utf8(from), Utf8(target));
+  if (!next) return std::nullopt;
+  return Utf16(*next);
 }
 
 bool ReadAt(HANDLE file, std::uint64_t offset, unsigned char* into, DWORD size) {
@@ -290,10 +360,9 @@ bool IsWindowsProgram(HANDLE file) {
 
 using Status = DownloadResult::Status;
 
-// Everything up to the checked body in `file`.
+// The network part: everything up to the whole body in `file`.
 Status Receive(const std::wstring& address, const std::wstring& target, const DownloadRules& rules,
-               std::optional<TemporaryFile>& file) {
-  const Deadline deadline(rules.totalMilliseconds);
+               const Deadline& deadline, std::unique_ptr<TemporaryFile>& file) {
   const WinInet& inet = WinInet::Get();
   if (!inet.Complete()) return Status::kFailed;
   const std::wstring agent = ProgramFileName();
@@ -320,7 +389,7 @@ Status Receive(const std::wstring& address, const std::wstring& target, const Do
   const std::optional<DWORD> announced = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH);
   if (announced && *announced > rules.maxBytes) return Status::kFailed;
 
-  file.emplace(FolderOf(target));
+  file = std::make_unique<TemporaryFile>(target);
   char buffer[kBlockBytes];
   std::size_t received = 0;
   for (;;) {
@@ -349,11 +418,72 @@ Status Receive(const std::wstring& address, const std::wstring& target, const Do
     file->Write(buffer, read);
   }
   if (announced && received != *announced) return Status::kFailed;
+  return Status::kDone;
+}
 
+// The rules' checks of a whole body, on the caller's thread: they may read what the caller owns.
+Status Check(const DownloadRules& rules, std::unique_ptr<TemporaryFile>& file) {
   const HANDLE sealed = file->Seal();
+  if (!sealed) return Status::kFailed;
   if (rules.windowsProgram && !IsWindowsProgram(sealed)) return Status::kFailed;
   if (rules.signer && !SignedBy(sealed, file->Path(), *rules.signer)) return Status::kNotSigned;
   return Status::kDone;
+}
+
+// The thread's own waits end this much before the caller stops waiting, so that a thread that
+// is not stuck in a call hands over, or cleans up, before the caller gives up on it.
+DWORD HandOverMargin(DWORD totalMilliseconds) {
+  return std::min<DWORD>(totalMilliseconds / 10, 1000);
+}
+
+// A download's network part runs on a thread of its own, and the caller waits for it no longer
+// than the deadline: no time-out of the library bounds a whole call (a server that sends its
+// headers a byte at a time keeps HttpSendRequestW going), and closing the handles from another
+// thread does not end a blocked call. The thread outlives a caller that gave up; it then
+// removes its own temporary file when its call returns.
+struct Transfer {
+  Transfer(std::wstring from, std::wstring to, const DownloadRules& limits)
+      : address(std::move(from)),
+        target(std::move(to)),
+        rules(limits),
+        deadline(limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)) {
+    rules.signer = nullptr;  // the caller's; the thread checks nothing
+  }
+
+  // Set before the thread starts.
+  const std::wstring address;
+  const std::wstring target;
+  DownloadRules rules;
+  const Deadline deadline;
+
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool finished = false;  // the thread has handed over the fields below
+  bool givenUp = false;   // the caller has gone; the thread cleans up after itself
+  Status status = Status::kFailed;
+  std::exception_ptr error;
+  std::unique_ptr<TemporaryFile> file;
+};
+
+void Transmit(const std::shared_ptr<Transfer>& transfer) {
+  Status status = Status::kFailed;
+  std::exception_ptr error;
+  try {
+    status = Receive(transfer->address, transfer->target, transfer->rules, transfer->deadline,
+                     transfer->file);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  std::unique_lock<std::mutex> lock(transfer->mutex);
+  if (transfer->givenUp) {
+    lock.unlock();
+    transfer->file.reset();
+    return;
+  }
+  transfer->status = status;
+  transfer->error = error;
+  transfer->finished = true;
+  transfer->ended.notify_one();
 }
 
 }  // namespace
@@ -361,11 +491,28 @@ Status Receive(const std::wstring& address, const std::wstring& target, const Do
 DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
                            const DownloadRules& rules, DownloadedFile* keep) {
   const std::wstring target = Utf16(localPath);
-  std::optional<TemporaryFile> file;
+  const Deadline deadline(rules.totalMilliseconds);
+  RemoveStaleTemporaryFiles(FolderOf(target));
+  const auto transfer = std::make_shared<Transfer>(Utf16(RequestAddress(address)), target, rules);
+  std::thread([transfer] { Transmit(transfer); }).detach();
+
+  std::unique_ptr<TemporaryFile> file;
+  {
+    std::unique_lock<std::mutex> lock(transfer->mutex);
+    const std::chrono::milliseconds left(deadline.Cut(rules.totalMilliseconds));
+    if (!transfer->ended.wait_for(lock, left, [&] { return transfer->finished; })) {
+      transfer->givenUp = true;
+      return {};
+    }
+    file = std::move(transfer->file);  // removed here, before returning, on every path
+  }
+  if (transfer->error) std::rethrow_exception(transfer->error);
+
   DownloadResult result;
-  result.status = Receive(Utf16(address), target, rules, file);
+  result.status = transfer->status;
+  if (result.Done()) result.status = Check(rules, file);
   if (result.Done()) {
-    file->MoveOver(target);
+    file->MoveOver();
     if (keep) *keep = file->Release();
   } else if (file && !file->Remove()) {
     result.leftBehind = Utf8(file->Path());

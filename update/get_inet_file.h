@@ -22,7 +22,8 @@ struct DownloadRules {
   std::size_t maxBytes = kUnlimited;
   // The longest wait for the server: to connect, to send, and for each piece of the body.
   DWORD waitMilliseconds = kDefaultWaitMilliseconds;
-  // The whole download, redirects included.
+  // The whole download, redirects included: no wait goes past it, not even one for the
+  // connection or the headers.
   DWORD totalMilliseconds = kDefaultTotalMilliseconds;
   // The body must be a Windows program: "MZ" and the "PE" signature it points to.
   bool windowsProgram = false;
@@ -30,17 +31,18 @@ struct DownloadRules {
   const Certificate* signer = nullptr;
 };
 
-// The downloaded file, open for reading and shared for reading and deletion only: nothing can
-// change it while the handle lives, and it can still be renamed.
+// The downloaded file, open for reading and shared for reading only: nothing can change, rename
+// or remove it while the handle lives.
 using DownloadedFile = FileHandle;
 
-// Fetches address (http, following up to 5 redirects to http or https) over the system's proxy
-// settings, bypassing every cache, into the file localPath (both UTF-8). The body goes to a
-// temporary file beside the target and replaces the target only when the reply was a complete
-// 200 and the body passed every rule; otherwise nothing is left behind (or leftBehind names
-// what could not be removed) and an earlier file of that name is untouched. When `keep` is
-// given it receives the file, held open as DownloadedFile describes. Throws std::runtime_error
-// when the local file cannot be written or moved.
+// Fetches address (http, following up to 5 redirects to http or https; no fragment is sent) over
+// the system's proxy settings, bypassing every cache, into the file localPath (both UTF-8). The
+// body goes to a temporary file beside the target and replaces the target only when the reply
+// was a complete 200 and the body passed every rule; otherwise nothing is left behind (or
+// leftBehind names what could not be removed) and an earlier file of that name is untouched.
+// Temporary files that earlier downloads left in the folder are removed first. When `keep` is
+// given it receives the file, held open as DownloadedFile describes. Throws LocalFileError
+// when the local file cannot be created, written or moved.
 DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
                            const DownloadRules& rules = {}, DownloadedFile* keep = nullptr);
 

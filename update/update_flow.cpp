@@ -1,5 +1,7 @@
 #include "update/update_flow.h"
 
+#include <exception>
+
 #include "shop/identity.h"
 #include "update/version_number.h"
 
@@ -18,6 +20,7 @@ constexpr std::string_view kErrorCaption = "Проверьте наличие с
 constexpr std::string_view kNoNewVersionText = "Новой версии программы пока нет!";
 constexpr std::string_view kNoNewVersionCaption = "Зайдите через недельку :-))";
 constexpr std::string_view kLeftBehindText = "\r\rНе удалось удалить файл ";
+constexpr std::string_view kLocalFailureText = "\r\rНе удалось записать файл ";
 constexpr std::string_view kNotSignedText =
     "Закачанный файл не подписан магазином Столвер и удалён";
 constexpr std::string_view kNotSignedCaption = "Новая версия не запущена";
@@ -108,6 +111,23 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   environment.CloseMainWindow();
 }
 
+// The error box for an exception; a local file that could not be written is named, so that the
+// user does not look for the fault in the connection.
+void ShowFailure(UpdateEnvironment& environment, const std::exception_ptr& failure) {
+  std::string text(kErrorText);
+  try {
+    std::rethrow_exception(failure);
+  } catch (const LocalFileError& error) {
+    text += kLocalFailureText;
+    text += error.Path();
+    text += ": ";
+    text += error.Reason();
+  } catch (...) {
+    // Anything else: the box's text alone.
+  }
+  environment.ShowMessage(text, kErrorCaption, kMessageError);
+}
+
 }  // namespace
 
 void RunUpdate(UpdateEnvironment& environment) noexcept {
@@ -116,7 +136,7 @@ void RunUpdate(UpdateEnvironment& environment) noexcept {
     CheckDownloadAndHandOver(environment);
   } catch (...) {
     try {
-      ShowError(environment);
+      ShowFailure(environment, std::current_exception());
     } catch (...) {
       // Nothing more can be shown; the cursor is still put back.
     }

@@ -61,7 +61,8 @@ class UpdateEnvironment {
 // file, as written there) and, if the user agrees, starts it and closes this program.
 // Shows the hourglass cursor while it works (again after each question) and restores the
 // cursor last on every path. Any
-// failure, including an exception from the environment, ends in one error box. Never throws.
+// failure, including an exception from the environment, ends in one error box, which names the
+// file and the reason of a LocalFileError. Never throws.
 void RunUpdate(UpdateEnvironment& environment) noexcept;
 
 }  // namespace deskfind

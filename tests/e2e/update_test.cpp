@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -29,10 +28,19 @@ constexpr char kProgramPath[] = "/proga/deskfind.exe";
 // little later under Wine.
 constexpr Milliseconds kStalledServerWait{60000};
 
+// Shares everything, as it must to read a program file the program holds open.
 std::optional<std::string> ReadBytes(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(file), {});
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char block[64 * 1024];
+  DWORD read = 0;
+  while (ReadFile(file, block, sizeof(block), &read, nullptr) && read > 0)
+    bytes.append(block, read);
+  CloseHandle(file);
+  return bytes;
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -135,6 +143,13 @@ class UpdateTest : public ProgramTest {
 
   void ExpectBoxAndClose(const std::wstring& text, const std::wstring& caption,
                          Milliseconds timeout = driver::kDefaultTimeout) {
+    std::wstring shownText;
+    CloseBox(caption, shownText, timeout);
+    EXPECT_EQ(shownText, text);
+  }
+  // Answers the message box with the caption; `text` receives what it said.
+  void CloseBox(const std::wstring& caption, std::wstring& text,
+                Milliseconds timeout = driver::kDefaultTimeout) {
     auto box = driver::WaitForMessageBox(Pid(), timeout);
     ASSERT_TRUE(box.has_value()) << "no message box";
     // After a download of many seconds the program's thread counts as hung until the box's
@@ -145,7 +160,7 @@ class UpdateTest : public ProgramTest {
       return !box || !box->caption.empty();
     });
     ASSERT_TRUE(box.has_value()) << "the message box went";
-    EXPECT_EQ(box->text, text);
+    text = box->text;
     EXPECT_EQ(box->caption, caption);
     ASSERT_TRUE(driver::AnswerMessageBox(*box, IDOK));
   }
@@ -169,7 +184,7 @@ class UpdateTest : public ProgramTest {
   }
   void ExpectNoProgramFileLeft() const {
     EXPECT_EQ(GetFileAttributesW(NewProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(FilesLike(folder_ + L"*.tmp").empty());
+    EXPECT_TRUE(FilesLike(folder_ + L"deskfind-download-*").empty());
   }
 
   void RemoveUpdateFiles() const {
@@ -177,9 +192,10 @@ class UpdateTest : public ProgramTest {
          {std::wstring(L"version.txt"), kNewProgram, kNewProgram + L".started"}) {
       DeleteFileW((folder_ + name).c_str());
     }
-    for (const std::wstring& name : FilesLike(folder_ + L"dfd*.tmp")) {
+    for (const std::wstring& name : FilesLike(folder_ + L"deskfind-download-*")) {
       DeleteFileW((folder_ + name).c_str());
     }
+    RemoveDirectoryW((folder_ + kNewProgram).c_str());
   }
 
   std::wstring folder_;
@@ -306,7 +322,22 @@ TEST_F(UpdateTest, EarlierFilesSurviveRefusedDownloadsUntouched) {
     ExpectBoxAndClose(kErrorText, kErrorCaption);
     EXPECT_EQ(ReadBytes(NewProgramPath()), "MZ earlier download");
   }
-  EXPECT_TRUE(FilesLike(folder_ + L"*.tmp").empty());
+  EXPECT_TRUE(FilesLike(folder_ + L"deskfind-download-*").empty());
+
+  // A folder has the program file's name: the box names the file and the system's reason.
+  ASSERT_TRUE(DeleteFileW(NewProgramPath().c_str()));
+  ASSERT_TRUE(CreateDirectoryW(NewProgramPath().c_str(), nullptr));
+  Publish(kProgramPath, HttpReply::Make(200, MarkerProgram()));
+  AcceptOffer();
+  std::wstring text;
+  CloseBox(kErrorCaption, text);
+  const std::wstring named =
+      kErrorText + L"\r\rНе удалось записать файл " + NewProgramPath() + L": ";
+  EXPECT_EQ(text.substr(0, named.size()), named);
+  EXPECT_GT(text.size(), named.size());
+  EXPECT_EQ(text.find_first_of(L"\r\n", named.size()), std::wstring::npos) << text;
+  EXPECT_NE(GetFileAttributesW(NewProgramPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_TRUE(FilesLike(folder_ + L"deskfind-download-*").empty());
 }
 
 // Every way the update can fail ends in the one error box, with no program file left.

@@ -105,9 +105,10 @@ HttpReply HttpReply::Stall() {
   return reply;
 }
 
-HttpReply HttpReply::Trickle(std::chrono::milliseconds interval) {
+HttpReply HttpReply::Trickle(std::chrono::milliseconds interval, bool fromTheStart) {
   HttpReply reply = UntilClose("1");
   reply.trickle = interval;
+  reply.trickleFromTheStart = fromTheStart;
   return reply;
 }
 
@@ -173,16 +174,18 @@ void LocalHttpServer::Answer(SOCKET connection) {
     return;
   }
   if (reply.tunnel) return Relay(connection, reply);
-  SendAll(connection, reply.bytes);
+  if (!reply.trickleFromTheStart) SendAll(connection, reply.bytes);
   if (reply.midway) {
     reply.midway();
     SendAll(connection, reply.rest);
   }
   if (reply.trickle.count() > 0) {
+    std::size_t sent = reply.trickleFromTheStart ? 0 : reply.bytes.size();
     for (auto next = std::chrono::steady_clock::now() + reply.trickle; !stopping_;
          next += reply.trickle) {
       while (!stopping_ && std::chrono::steady_clock::now() < next) Sleep(10);
-      if (send(connection, "1", 1, 0) != 1) return;
+      const char byte = sent < reply.bytes.size() ? reply.bytes[sent++] : '1';
+      if (send(connection, &byte, 1, 0) != 1) return;
     }
     return;
   }

@@ -19,6 +19,8 @@ struct HttpReply {
   bool stall = false;  // accept the request, then never answer until the server stops
   // When set: after `bytes`, one more body byte at every such interval until the server stops.
   std::chrono::milliseconds trickle{0};
+  // With trickle: `bytes` (status line and headers included) come at that pace too.
+  bool trickleFromTheStart = false;
   // When set: called after `bytes` are sent; then `rest` is sent.
   std::function<void()> midway;
   std::string rest;
@@ -32,8 +34,9 @@ struct HttpReply {
   // No Content-Length: the body ends where the connection closes.
   static HttpReply UntilClose(const std::string& body);
   static HttpReply Stall();
-  // A 200 reply without Content-Length whose body never ends: a byte every `interval`.
-  static HttpReply Trickle(std::chrono::milliseconds interval);
+  // A 200 reply without Content-Length whose body never ends: a byte every `interval`; with
+  // fromTheStart, its status line and headers too.
+  static HttpReply Trickle(std::chrono::milliseconds interval, bool fromTheStart = false);
   // A redirect to `location`, with a small body as servers send.
   static HttpReply Redirect(int status, const std::string& location);
   // Accepts a CONNECT and relays the connection to 127.0.0.1:port until either side closes.

@@ -4,9 +4,12 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "update/download_address.h"
 
 namespace deskfind {
 namespace {
@@ -42,9 +45,10 @@ const std::string kNoNewVersionBox =
 // Records every action in order; the site, the disk and the user's answers are set up front.
 class RecordingEnvironment : public UpdateEnvironment {
  public:
-  std::map<std::string, std::string> site;        // address -> body; absent addresses fail
-  std::map<std::string, DownloadResult> refused;  // address -> how its download ends instead
-  std::map<std::string, std::string> disk;        // path -> contents
+  std::map<std::string, std::string> site;           // address -> body; absent addresses fail
+  std::map<std::string, DownloadResult> refused;     // address -> how its download ends instead
+  std::map<std::string, LocalFileError> unwritable;  // address -> what its download throws
+  std::map<std::string, std::string> disk;           // path -> contents
   std::deque<bool> answers;
   std::string folder = kFolder;
   std::string separator = ",";
@@ -76,6 +80,9 @@ class RecordingEnvironment : public UpdateEnvironment {
            (kind == DownloadKind::kProgram ? " program" : " version"));
     if (const auto refusal = refused.find(std::string(address)); refusal != refused.end()) {
       return refusal->second;
+    }
+    if (const auto error = unwritable.find(std::string(address)); error != unwritable.end()) {
+      throw error->second;
     }
     const auto found = site.find(std::string(address));
     if (found == site.end()) return {};
@@ -222,6 +229,18 @@ TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
               Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
                                  box, "cursor"}));
   }
+
+  // A local file that cannot be written (here: a folder has its name) is named with the reason.
+  environment = RecordingEnvironment();
+  Publish("1,1");
+  environment.unwritable.emplace(kProgramAddress,
+                                 LocalFileError(kProgramFile, "Отказано в доступе."));
+  environment.answers = {true};
+  EXPECT_EQ(Run(),
+            Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
+                               kErrorBox + "\r\rНе удалось записать файл " + kProgramFile +
+                                   ": Отказано в доступе.",
+                               "cursor"}));
 }
 
 TEST_F(UpdateFlow, SeparatorThatCannotBePartOfAFileNameIsAnError) {
@@ -251,6 +270,29 @@ TEST_F(UpdateFlow, ThrowingErrorBoxAndCursorDoNotEscape) {
   environment = RecordingEnvironment();
   environment.throwAt = "cursor";
   EXPECT_EQ(Run().back(), "cursor");
+}
+
+// A fragment is never sent, and a redirect leads only to http or https, never down from https.
+TEST(DownloadAddress, CutsTheFragmentAndRefusesAStepDown) {
+  EXPECT_EQ(RequestAddress("http://www.stolver.ru/proga/version.txt#top"),
+            "http://www.stolver.ru/proga/version.txt");
+  EXPECT_EQ(RequestAddress("http://a.test/x?y=1#top#more"), "http://a.test/x?y=1");
+  EXPECT_EQ(RequestAddress("http://a.test/x"), "http://a.test/x");
+
+  const std::optional<std::string> none;
+  const std::tuple<const char*, const char*, std::optional<std::string>> redirects[] = {
+      {"http://a.test/1", "http://b.test/2#top", "http://b.test/2"},
+      {"http://a.test/1", "HTTPS://b.test/2", "HTTPS://b.test/2"},
+      {"https://a.test/1", "https://b.test/2#top", "https://b.test/2"},
+      {"https://a.test/1", "http://b.test/2", none},
+      {"HTTPS://a.test/1", "Http://b.test/2", none},
+      {"http://a.test/1", "ftp://b.test/2", none},
+      {"http://a.test/1", "file:///C:/2", none},
+      {"http://a.test/1", "b.test#https://c.test/", none},
+  };
+  for (const auto& [from, to, next] : redirects) {
+    EXPECT_EQ(RedirectAddress(from, to), next) << from << " -> " << to;
+  }
 }
 
 }  // namespace

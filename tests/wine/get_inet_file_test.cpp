@@ -7,10 +7,8 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -36,10 +34,19 @@ constexpr char kAddress[] = "http://update.deskfind.test/proga/file.bin";
 
 using Status = DownloadResult::Status;
 
+// Shares everything, as it must to read a program file the program holds open.
 std::optional<std::string> ReadBytes(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(file), {});
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char block[64 * 1024];
+  DWORD read = 0;
+  while (ReadFile(file, block, sizeof(block), &read, nullptr) && read > 0)
+    bytes.append(block, read);
+  CloseHandle(file);
+  return bytes;
 }
 
 // A file made by the build's signing step (see tests/tools/make-signed-subjects.sh).
@@ -193,6 +200,8 @@ class GetInetFileTest : public ::testing::Test {
 
 TEST_F(GetInetFileTest, WritesABodyOfManyBlocksWholeAndInOrder) {
   const std::string body = Pattern(5 * 1024 + 300);
+  // Left by a download the program did not live to finish; the next one removes it.
+  WriteFile(Utf8(folder_ + L"deskfind-download-0badf00d.part"), Pattern(2000));
   ServeAlways(HttpReply::Make(200, body));
   ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), body);
@@ -309,13 +318,15 @@ TEST_F(GetInetFileTest, FailsWhenNothingListens) {
   EXPECT_TRUE(FolderContents().empty());
 }
 
-// A server that stops answering, and one that never stops sending a byte now and then.
+// A server that stops answering, and one that never stops sending a byte now and then, in its
+// body or already in its headers.
 TEST_F(GetInetFileTest, GivesUpOnAServerThatStallsOrTrickles) {
   DownloadRules rules;
   rules.waitMilliseconds = 1500;
   rules.totalMilliseconds = 3000;
   for (const auto& [reply, least] :
-       {std::pair{HttpReply::Stall(), 1000}, std::pair{HttpReply::Trickle(300ms), 2500}}) {
+       {std::pair{HttpReply::Stall(), 1000}, std::pair{HttpReply::Trickle(300ms), 2500},
+        std::pair{HttpReply::Trickle(300ms, true), 2500}}) {
     server_.reset(), proxy_.reset();
     ServeAlways(reply);
     const auto start = std::chrono::steady_clock::now();
@@ -334,32 +345,47 @@ TEST_F(GetInetFileTest, ABodyOverTheLimitFailsWithOrWithoutContentLength) {
   EXPECT_TRUE(GetInetFile(kAddress, Target(), rules).Done());
   EXPECT_EQ(Contents(Target()), Pattern(2048));
 
+  // A body that never ends fails as soon as it passes the limit, not at the deadline.
+  HttpReply endless = HttpReply::UntilClose(Pattern(5000));
+  endless.trickle = 500ms;
+  rules.totalMilliseconds = 8000;
   for (const HttpReply& reply :
-       {HttpReply::Make(200, Pattern(2049)), HttpReply::UntilClose(Pattern(5000))}) {
+       {HttpReply::Make(200, Pattern(2049)), HttpReply::UntilClose(Pattern(5000)), endless}) {
     server_.reset(), proxy_.reset();
     ServeAlways(reply);
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(GetInetFile(kAddress, Target(), rules).Done());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     EXPECT_EQ(Contents(Target()), Pattern(2048));
     EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
   }
 }
 
-// Every kind of redirect, relative and absolute, to another host: 5 hops are followed.
+// Every kind of redirect, relative and absolute, to another host: 5 hops are followed, a sixth
+// is not. No address is asked for with its fragment.
 TEST_F(GetInetFileTest, FollowsUpToFiveRedirects) {
   const std::map<std::string, HttpReply> site = {
+      {"/proga/six.bin", HttpReply::Redirect(301, "/proga/file.bin")},
       {"/proga/file.bin", HttpReply::Redirect(301, "/moved/1")},
       {"/moved/1", HttpReply::Redirect(302, "http://mirror.deskfind.test/moved/2")},
       {"/moved/2", HttpReply::Redirect(303, "3?from=2")},
       {"/moved/3?from=2", HttpReply::Redirect(307, "//update.deskfind.test/moved/4")},
-      {"/moved/4", HttpReply::Redirect(308, "/moved/5")},
+      {"/moved/4", HttpReply::Redirect(308, "/moved/5#top")},
       {"/moved/5", HttpReply::Make(200, Pattern(1500))},
   };
-  Serve([&site](const std::string& head) { return site.at(testing::RequestPath(head)); });
-  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
+  Serve([&site](const std::string& head) {
+    const auto found = site.find(testing::RequestPath(head));
+    return found != site.end() ? found->second : HttpReply::Make(404, "<html>404</html>");
+  });
+  ASSERT_TRUE(GetInetFile(std::string(kAddress) + "#top", Target()).Done());
   EXPECT_EQ(Contents(Target()), Pattern(1500));
   const auto requests = server_->Requests();
   ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(testing::RequestPath(requests[0]), "/proga/file.bin");
   EXPECT_EQ(HeaderValue(requests[2], "Host"), "mirror.deskfind.test");
+
+  EXPECT_FALSE(GetInetFile("http://update.deskfind.test/proga/six.bin", Target()).Done());
+  EXPECT_EQ(server_->Requests().size(), 12u);
 }
 
 // A site that moved to https is followed there, and its certificate is checked: one that no
@@ -398,6 +424,9 @@ TEST_F(GetInetFileTest, AcceptsAProgramSignedWithTheSameCertificateAndHoldsItOpe
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    // Nor can it be renamed away and another file put in its place.
+    EXPECT_FALSE(MoveFileExW(Utf16(Target()).c_str(), (folder_ + L"moved.exe").c_str(), 0));
+    EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
   }
 }
 
@@ -423,10 +452,23 @@ TEST_F(GetInetFileTest, ARefusedBodyThatCannotBeRemovedIsNamed) {
   EXPECT_EQ(result.leftBehind, Utf8(folder_ + held));
 }
 
+// The error names the file and the system's reason; the body received is not left behind.
 TEST_F(GetInetFileTest, ALocalFileThatCannotBeWrittenIsAnError) {
   ServeAlways(HttpReply::Make(200, "1,1"));
-  EXPECT_THROW(GetInetFile(kAddress, Utf8(folder_ + L"missing\\target.bin")), std::runtime_error);
+  EXPECT_THROW(GetInetFile(kAddress, Utf8(folder_ + L"missing\\target.bin")), LocalFileError);
   EXPECT_TRUE(FolderContents().empty());
+
+  ASSERT_TRUE(CreateDirectoryW(Utf16(Target()).c_str(), nullptr));
+  try {
+    GetInetFile(kAddress, Target());
+    ADD_FAILURE() << "no error although a folder has the file's name";
+  } catch (const LocalFileError& error) {
+    EXPECT_EQ(error.Path(), Target());
+    EXPECT_NE(error.Reason(), "");
+    EXPECT_EQ(error.Reason().find_first_of("\r\n"), std::string::npos) << error.Reason();
+  }
+  EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
+  RemoveDirectoryW(Utf16(Target()).c_str());
 }
 
 }  // namespace
