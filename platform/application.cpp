@@ -109,21 +109,24 @@ Application::Application(HINSTANCE instance, int iconResource)
   if (current) throw std::logic_error("the program has one application");
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
+  if (!measuringDC_) throw std::runtime_error("cannot start the application");
+  current = this;
+}
 
+HWND Application::Handle() {
+  if (window_) return window_.Get();
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = DefWindowProcW;
-  windowClass.hInstance = instance;
+  windowClass.hInstance = instance_;
   windowClass.lpszClassName = kApplicationClass;
-  if (!GetClassInfoExW(instance, kApplicationClass, &windowClass)) {
+  if (!GetClassInfoExW(instance_, kApplicationClass, &windowClass)) {
     windowClass.cbSize = sizeof(windowClass);
     RegisterClassExW(&windowClass);
   }
-  // Hidden: it owns the message boxes and carries the title.
   window_.Reset(CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, title_.c_str(), WS_POPUP, 0, 0,
-                                0, 0, nullptr, nullptr, instance, nullptr));
-  if (!window_ || !measuringDC_) throw std::runtime_error("cannot start the application");
-  current = this;
+                                0, 0, nullptr, nullptr, instance_, nullptr));
+  return window_.Get();
 }
 
 Application::~Application() { current = nullptr; }

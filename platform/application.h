@@ -27,7 +27,9 @@ class Application {
   ~Application();
 
   HINSTANCE Instance() const { return instance_; }
-  HWND Handle() const { return window_.Get(); }
+  // The hidden window that owns the message boxes and carries the title; made when first
+  // asked for, which takes it off the way to the first window shown.
+  HWND Handle();
   const std::wstring& Title() const { return title_; }
   int Dpi() const { return dpi_; }
   FontCache& Fonts() { return fonts_; }
