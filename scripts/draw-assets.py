@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Draws deskfind's icon and pictures and writes them into assets/.
 
-Only the Python standard library is used, and the output is deterministic:
-every run writes the same bytes, so the files kept in the repository can be
-checked against a fresh drawing (--check).
+The drawing is plain Python; Pillow (Debian's python3-pil) writes the files.
+The output is deterministic: every run writes the same bytes, so the files kept
+in the repository can be checked against a fresh drawing (--check).
 
     scripts/draw-assets.py                 write assets/*.ico, assets/*.bmp
     scripts/draw-assets.py --check         exit 1 if a stored file differs
@@ -11,11 +11,20 @@ checked against a fresh drawing (--check).
 """
 
 import argparse
+import io
 import math
 import os
-import struct
 import sys
-import zlib
+
+try:
+    from PIL import Image
+except ImportError:
+    # Debian's python3-pil is seen by the system's interpreter only, not by another python3
+    # found first on PATH.
+    system = "/usr/bin/python3"
+    if os.path.exists(system) and os.path.realpath(sys.executable) != os.path.realpath(system):
+        os.execv(system, [system, os.path.abspath(__file__)] + sys.argv[1:])
+    sys.exit("draw-assets.py needs Pillow: apt-get install python3-pil")
 
 # ---------------------------------------------------------------------------
 # Canvas: premultiplied RGBA samples, drawn supersampled and averaged down.
@@ -180,12 +189,11 @@ class Canvas:
             self.ellipse(cx, cy, rx * t, ry * t, colour, per_step)
 
     # -- output --------------------------------------------------------------
-    def pixels(self):
-        """Rows of (r, g, b, a) bytes, top row first, colour not premultiplied."""
+    def image(self):
+        """The drawing as an RGBA image, colour not premultiplied."""
         ss, n = self.ss, self.ss * self.ss
-        out = []
+        out = bytearray()
         for y in range(self.height):
-            row = []
             for x in range(self.width):
                 sr = sg = sb = sa = 0.0
                 for sy in range(y * ss, y * ss + ss):
@@ -196,11 +204,10 @@ class Canvas:
                         sb += self.b[i]
                         sa += self.a[i]
                 if sa <= 0:
-                    row.append((0, 0, 0, 0))
+                    out += bytes(4)
                     continue
-                row.append((_byte(sr / sa), _byte(sg / sa), _byte(sb / sa), _byte(sa / n * 255)))
-            out.append(row)
-        return out
+                out += bytes((_byte(sr / sa), _byte(sg / sa), _byte(sb / sa), _byte(sa / n * 255)))
+        return Image.frombytes("RGBA", (self.width, self.height), bytes(out))
 
 
 def _byte(v):
@@ -601,193 +608,41 @@ def draw_icon(size):
 # File formats
 # ---------------------------------------------------------------------------
 
-
-def bmp24(pixels):
-    """A bottom-up 24-bit BITMAPINFOHEADER bitmap; alpha is ignored."""
-    height, width = len(pixels), len(pixels[0])
-    stride = (width * 3 + 3) & ~3
-    body = bytearray()
-    for row in reversed(pixels):
-        line = bytearray()
-        for r, g, b, _ in row:
-            line += bytes((b, g, r))
-        line += b"\0" * (stride - len(line))
-        body += line
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(body), 0, 0, 14 + len(info))
-    return header + info + bytes(body)
+# Pixels per metre as the pictures have always been stored; Windows ignores them.
+DPI = (72, 72)
 
 
-def median_cut(colours, count):
-    """Up to `count` representative colours of a list of (r, g, b), chosen deterministically."""
-    boxes = [sorted(set(colours))]
-    while len(boxes) < count:
-        # Split the box with the widest channel range; ties go to the earlier box.
-        best, best_range, best_channel = None, 0, 0
-        for index, box in enumerate(boxes):
-            if len(box) < 2:
-                continue
-            for channel in range(3):
-                values = [c[channel] for c in box]
-                spread = max(values) - min(values)
-                if spread > best_range:
-                    best, best_range, best_channel = index, spread, channel
-        if best is None:
-            break
-        box = sorted(boxes[best], key=lambda c: (c[best_channel], c))
-        half = len(box) // 2
-        boxes[best:best + 1] = [box[:half], box[half:]]
-    return [tuple(sum(c[i] for c in box) // len(box) for i in range(3)) for box in boxes]
+def encode(image, kind, **options):
+    out = io.BytesIO()
+    image.save(out, kind, **options)
+    return out.getvalue()
 
 
-def bmp8(pixels):
-    """A bottom-up 8-bit palette bitmap: a quarter of the 24-bit size for a picture whose
-    colours are few, like the logo's."""
-    height, width = len(pixels), len(pixels[0])
-    palette = median_cut([(r, g, b) for row in pixels for r, g, b, _ in row], 256)
-    nearest = {}
-
-    def index_of(colour):
-        if colour not in nearest:
-            nearest[colour] = min(range(len(palette)), key=lambda i: (
-                sum((palette[i][k] - colour[k]) ** 2 for k in range(3)), i))
-        return nearest[colour]
-
-    stride = (width + 3) & ~3
-    body = bytearray()
-    for row in reversed(pixels):
-        line = bytearray(index_of((r, g, b)) for r, g, b, _ in row)
-        line += b"\0" * (stride - len(line))
-        body += line
-    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(body), 2835, 2835,
-                       len(palette), 0)
-    offset = 14 + len(info) + len(table)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(body), 0, 0, offset)
-    return header + info + table + bytes(body)
+def icon_file(images):
+    """An icon file of images given smallest first, each stored as PNG: read by Windows since
+    Vista, and smaller than a bitmap at every size, which keeps the program small."""
+    *smaller, largest = images
+    return encode(largest, "ICO", sizes=[image.size for image in images], append_images=smaller)
 
 
-def ico(images):
-    """An icon file of 32-bit BGRA images, each with the AND mask older code expects, up to
-    32 pixels; larger images are stored as PNG (read by Windows since Vista), a third of the
-    size of the bitmaps, which keeps the program small."""
-    blobs = []
-    for pixels in images:
-        size = len(pixels)
-        if size > 32:
-            blobs.append((size, png(pixels)))
-            continue
-        xor = bytearray()
-        for row in reversed(pixels):
-            for r, g, b, a in row:
-                xor += bytes((b, g, r, a))
-        mask_stride = ((size + 31) // 32) * 4
-        mask = bytearray()
-        for row in reversed(pixels):
-            line = bytearray(mask_stride)
-            for x, (_, _, _, a) in enumerate(row):
-                if a < 128:
-                    line[x // 8] |= 0x80 >> (x % 8)
-            mask += line
-        info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
-                           len(xor) + len(mask), 0, 0, 0, 0)
-        blobs.append((size, info + bytes(xor) + bytes(mask)))
-    out = bytearray(struct.pack("<HHH", 0, 1, len(blobs)))
-    offset = 6 + 16 * len(blobs)
-    for size, blob in blobs:
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
-        offset += len(blob)
-    for _, blob in blobs:
-        out += blob
-    return bytes(out)
+def palette_bitmap(image):
+    """An 8-bit palette bitmap: a quarter of the 24-bit size for a picture whose colours are
+    few, like the logo's. The max-coverage palette keeps every pixel of it within 4 of 255 of
+    the drawing in each channel; Pillow's other methods stray further."""
+    return encode(image.convert("RGB").quantize(256, Image.Quantize.MAXCOVERAGE), "BMP",
+                  dpi=DPI)
 
 
-def read_bmp24(data):
-    """Reads back what bmp24 writes (checks the headers on the way)."""
-    magic, file_size, _, _, offset = struct.unpack_from("<2sIHHI", data, 0)
-    if magic != b"BM" or file_size != len(data):
-        raise ValueError("not a complete BMP file")
-    hsize, width, height, planes, bpp, compression = struct.unpack_from("<IiiHHI", data, 14)
-    if hsize != 40 or planes != 1 or bpp not in (8, 24) or compression != 0 or width <= 0 \
-            or height <= 0:
-        raise ValueError("unexpected BMP header")
-    stride = (width * bpp // 8 + 3) & ~3
-    if offset + stride * height > len(data):
-        raise ValueError("BMP pixel data cut short")
-    rows = []
-    if bpp == 8:
-        used = struct.unpack_from("<I", data, 14 + 32)[0] or 256
-        table = [(data[54 + 4 * i + 2], data[54 + 4 * i + 1], data[54 + 4 * i], 255)
-                 for i in range(used)]
-        for y in range(height):
-            base = offset + (height - 1 - y) * stride
-            rows.append([table[data[base + x]] for x in range(width)])
-        return rows
-    for y in range(height):
-        base = offset + (height - 1 - y) * stride
-        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x], 255)
-                     for x in range(width)])
-    return rows
-
-
-def read_ico(data):
-    """Reads back what ico writes: a list of RGBA images."""
-    reserved, kind, count = struct.unpack_from("<HHH", data, 0)
-    if reserved != 0 or kind != 1:
-        raise ValueError("not an icon file")
-    images = []
-    for k in range(count):
-        w, h, _, _, _, bpp, length, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * k)
-        if bpp != 32 or offset + length > len(data):
-            raise ValueError("unexpected icon entry")
-        w, h = w or 256, h or 256
-        if data[offset:offset + 8] == b"\x89PNG\r\n\x1a\n":
-            continue  # a PNG image: shown by any viewer as it is
-        px = offset + 40
-        rows = []
-        for y in range(h):
-            base = px + (h - 1 - y) * w * 4
-            rows.append([(data[base + 4 * x + 2], data[base + 4 * x + 1], data[base + 4 * x],
-                          data[base + 4 * x + 3]) for x in range(w)])
-        images.append(rows)
-    return images
-
-
-def png(pixels):
-    height, width = len(pixels), len(pixels[0])
-    raw = bytearray()
-    for row in pixels:
-        raw.append(0)
-        for p in row:
-            raw += bytes(p)
-
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body +
-                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
-
-
-def enlarge(pixels, factor, backdrop=True):
+def enlarge(image, factor):
     """Nearest-neighbour enlargement; transparent parts over a light checkerboard."""
-    out = []
-    for y, row in enumerate(pixels):
-        for sy in range(factor):
-            line = []
-            for x, (r, g, b, a) in enumerate(row):
-                for sx in range(factor):
-                    if backdrop:
-                        yy, xx = y * factor + sy, x * factor + sx
-                        bg = 236 if ((xx // 8) + (yy // 8)) % 2 else 250
-                        t = a / 255
-                        line.append((_byte(r * t + bg * (1 - t)), _byte(g * t + bg * (1 - t)),
-                                     _byte(b * t + bg * (1 - t)), 255))
-                    else:
-                        line.append((r, g, b, a))
-            out.append(line)
-    return out
+    big = image.convert("RGBA").resize((image.width * factor, image.height * factor),
+                                       Image.Resampling.NEAREST)
+    board = Image.new("RGBA", big.size, (250, 250, 250, 255))
+    dark = Image.new("RGBA", (8, 8), (236, 236, 236, 255))
+    for y in range(0, big.height, 8):
+        for x in range(8 - y % 16, big.width, 16):
+            board.paste(dark, (x, y))
+    return Image.alpha_composite(board, big)
 
 
 # ---------------------------------------------------------------------------
@@ -796,10 +651,10 @@ def enlarge(pixels, factor, backdrop=True):
 def render():
     """Every file of assets/ this script owns, name -> bytes."""
     return {
-        "deskfind.ico": ico([draw_icon(size).pixels() for size in reversed(ICON_SIZES)]),
-        "logo.bmp": bmp8(draw_logo().pixels()),
-        "desk.bmp": bmp24(draw_desk_picture().pixels()),
-        "chest.bmp": bmp24(draw_chest_picture().pixels()),
+        "deskfind.ico": icon_file([draw_icon(size).image() for size in ICON_SIZES]),
+        "logo.bmp": palette_bitmap(draw_logo().image()),
+        "desk.bmp": encode(draw_desk_picture().image().convert("RGB"), "BMP", dpi=DPI),
+        "chest.bmp": encode(draw_chest_picture().image().convert("RGB"), "BMP", dpi=DPI),
     }
 
 
@@ -807,18 +662,16 @@ def write_previews(files, folder):
     os.makedirs(folder, exist_ok=True)
     for name, data in files.items():
         stem = os.path.splitext(name)[0]
-        if name.endswith(".bmp"):
-            images = [read_bmp24(data)]
-        else:
-            images = read_ico(data)
-        for pixels in images:
-            size = len(pixels[0])
-            factor = max(1, 400 // size)
-            suffix = "-%d" % size if name.endswith(".ico") else ""
-            with open(os.path.join(folder, "%s%s.png" % (stem, suffix)), "wb") as f:
-                f.write(png(enlarge(pixels, factor)))
-            with open(os.path.join(folder, "%s%s-1x.png" % (stem, suffix)), "wb") as f:
-                f.write(png(pixels))
+        # Read back from the bytes, so the previews show what is stored.
+        stored = Image.open(io.BytesIO(data))
+        for size in sorted(stored.info.get("sizes", [stored.size])):
+            if size != stored.size:
+                stored.size = size  # an icon file loads the image of the size set
+            stored.load()
+            suffix = "-%d" % size[0] if name.endswith(".ico") else ""
+            factor = max(1, 400 // size[0])
+            enlarge(stored, factor).save(os.path.join(folder, "%s%s.png" % (stem, suffix)))
+            stored.save(os.path.join(folder, "%s%s-1x.png" % (stem, suffix)))
 
 
 def main(argv):
