@@ -8,7 +8,7 @@ scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mapfile -t test_packages < <(sed 's/#.*//' "$scripts/wine-test-packages" | xargs -n1)
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64 wine wine64 xvfb xauth googletest imagemagick file python3 zip clang
-  libclang-rt-14-dev clang-tidy clang-format osslsigncode openssl debootstrap
+  libclang-rt-14-dev clang-tidy clang-format osslsigncode openssl debootstrap python3-pil
   "${test_packages[@]}" "$@")
 missing=()
 for package in "${packages[@]}"; do
