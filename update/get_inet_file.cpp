@@ -4,18 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <cwchar>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/dynamic_library.h"
@@ -114,6 +109,16 @@ bool IsTemporaryName(std::wstring_view name) {
   });
 }
 
+// Eight lower-case hexadecimal digits (the formatting functions of the C library would bring
+// their floating-point code into the program for this).
+std::wstring HexDigits(unsigned value) {
+  std::wstring digits(kTemporaryDigits, L'0');
+  for (std::size_t i = kTemporaryDigits; i-- > 0; value >>= 4) {
+    digits[i] = L"0123456789abcdef"[value & 0xF];
+  }
+  return digits;
+}
+
 // Removes what downloads into `folder` left when the program ended during them (killed,
 // crashed, the power lost). A file that another running copy still writes or holds is open
 // without delete sharing and stays.
@@ -141,9 +146,8 @@ class TemporaryFile {
                                       (static_cast<unsigned>(GetCurrentProcessId()) << 16)};
     const std::wstring folder = FolderOf(target);
     for (int attempt = 0; !file_; ++attempt) {
-      wchar_t digits[kTemporaryDigits + 1];
-      std::swprintf(digits, kTemporaryDigits + 1, L"%08x", next++);
-      path_ = folder + std::wstring(kTemporaryPrefix) + digits + std::wstring(kTemporarySuffix);
+      path_ = folder + std::wstring(kTemporaryPrefix) + HexDigits(next++) +
+              std::wstring(kTemporarySuffix);
       const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file != INVALID_HANDLE_VALUE) {
@@ -440,13 +444,15 @@ DWORD HandOverMargin(DWORD totalMilliseconds) {
 // than the deadline: no time-out of the library bounds a whole call (a server that sends its
 // headers a byte at a time keeps HttpSendRequestW going), and closing the handles from another
 // thread does not end a blocked call. The thread outlives a caller that gave up; it then
-// removes its own temporary file when its call returns.
+// removes its own temporary file when its call returns. The system's own thread, lock and
+// event: the C++ library's pull a threads library into the program, a sixth of its size.
 struct Transfer {
   Transfer(std::wstring from, std::wstring to, const DownloadRules& limits)
       : address(std::move(from)),
         target(std::move(to)),
         rules(limits),
-        deadline(limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)) {
+        deadline(limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)),
+        ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     rules.signer = nullptr;  // the caller's; the thread checks nothing
   }
 
@@ -455,35 +461,60 @@ struct Transfer {
   const std::wstring target;
   DownloadRules rules;
   const Deadline deadline;
+  const FileHandle ended;  // set when the thread has handed over
 
-  std::mutex mutex;
-  std::condition_variable ended;
-  bool finished = false;  // the thread has handed over the fields below
-  bool givenUp = false;   // the caller has gone; the thread cleans up after itself
+  SRWLOCK lock = SRWLOCK_INIT;
+  bool givenUp = false;  // the caller has gone; the thread cleans up after itself
   Status status = Status::kFailed;
   std::exception_ptr error;
   std::unique_ptr<TemporaryFile> file;
 };
 
-void Transmit(const std::shared_ptr<Transfer>& transfer) {
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+};
+
+DWORD WINAPI Transmit(void* parameter) {
+  // The thread's own share of the transfer, handed over by the caller.
+  const std::unique_ptr<std::shared_ptr<Transfer>> owned(
+      static_cast<std::shared_ptr<Transfer>*>(parameter));
+  Transfer& transfer = **owned;
   Status status = Status::kFailed;
   std::exception_ptr error;
+  std::unique_ptr<TemporaryFile> file;
   try {
-    status = Receive(transfer->address, transfer->target, transfer->rules, transfer->deadline,
-                     transfer->file);
+    status = Receive(transfer.address, transfer.target, transfer.rules, transfer.deadline, file);
   } catch (...) {
     error = std::current_exception();
   }
-  std::unique_lock<std::mutex> lock(transfer->mutex);
-  if (transfer->givenUp) {
-    lock.unlock();
-    transfer->file.reset();
-    return;
+  {
+    const ExclusiveLock lock(transfer.lock);
+    if (!transfer.givenUp) {
+      transfer.status = status;
+      transfer.error = error;
+      transfer.file = std::move(file);
+      SetEvent(transfer.ended.Get());
+    }
   }
-  transfer->status = status;
-  transfer->error = error;
-  transfer->finished = true;
-  transfer->ended.notify_one();
+  return 0;  // a file nobody took is removed on the way out
+}
+
+// Starts the thread; false when it cannot be started.
+bool StartTransfer(const std::shared_ptr<Transfer>& transfer) {
+  if (!transfer->ended) return false;
+  auto share = std::make_unique<std::shared_ptr<Transfer>>(transfer);
+  const HANDLE thread = CreateThread(nullptr, 0, Transmit, share.get(), 0, nullptr);
+  if (!thread) return false;
+  share.release();  // the thread's now
+  CloseHandle(thread);
+  return true;
 }
 
 }  // namespace
@@ -494,13 +525,13 @@ DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
   const Deadline deadline(rules.totalMilliseconds);
   RemoveStaleTemporaryFiles(FolderOf(target));
   const auto transfer = std::make_shared<Transfer>(Utf16(RequestAddress(address)), target, rules);
-  std::thread([transfer] { Transmit(transfer); }).detach();
+  if (!StartTransfer(transfer)) return {};
 
+  WaitForSingleObject(transfer->ended.Get(), deadline.Cut(rules.totalMilliseconds));
   std::unique_ptr<TemporaryFile> file;
   {
-    std::unique_lock<std::mutex> lock(transfer->mutex);
-    const std::chrono::milliseconds left(deadline.Cut(rules.totalMilliseconds));
-    if (!transfer->ended.wait_for(lock, left, [&] { return transfer->finished; })) {
+    const ExclusiveLock lock(transfer->lock);
+    if (WaitForSingleObject(transfer->ended.Get(), 0) != WAIT_OBJECT_0) {
       transfer->givenUp = true;
       return {};
     }
