@@ -74,10 +74,13 @@ std::optional<VersionValue> ParseVersion(std::string_view text, std::string_view
     }
   };
   readDigits(false);
-  if (!decimalSeparator.empty() &&
-      text.compare(pos, decimalSeparator.size(), decimalSeparator) == 0) {
-    pos += decimalSeparator.size();
-    readDigits(true);
+  for (const std::string_view separator :
+       {decimalSeparator, std::string_view("."), std::string_view(",")}) {
+    if (!separator.empty() && text.compare(pos, separator.size(), separator) == 0) {
+      pos += separator.size();
+      readDigits(true);
+      break;
+    }
   }
   if (!anyDigit) return std::nullopt;
 

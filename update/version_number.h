@@ -27,11 +27,12 @@ std::string FirstLine(std::string_view fileBytes);
 
 // Reads a number written as
 //   blanks* [+|-] mantissa [(E|e) [+|-] digits] blanks*
-// where a blank is the space character and the mantissa is digits, optionally followed by
-// decimalSeparator and more digits, with at least one digit on either side of the separator
-// ("1," and ",5" are numbers, "," is not). An empty separator allows whole numbers only.
-// The value is rounded exactly to four decimals, half to even. Anything else, and values
-// outside the range of VersionValue, give nullopt.
+// where a blank is the space character and the mantissa is digits, optionally followed by one
+// decimal separator and more digits, with at least one digit on either side of the separator
+// ("1," and ",5" are numbers, "," is not). The separator is "." or "," whatever the locale (the
+// shop has one version file for customers of every locale), or decimalSeparator, the locale's
+// own, when that is something else. The value is rounded exactly to four decimals, half to
+// even. Anything else, and values outside the range of VersionValue, give nullopt.
 std::optional<VersionValue> ParseVersion(std::string_view text, std::string_view decimalSeparator);
 
 inline bool IsNewer(VersionValue value) { return value > kCurrentVersion; }

@@ -27,9 +27,10 @@ struct Separator {
   std::regex form;  // groups: 1 sign, 2 whole digits, 3 fraction digits, 4 exponent
 };
 
+// "." and "," are separators in every locale, besides the locale's own.
 std::regex FormFor(const std::string& escapedSeparator) {
-  return std::regex("^ *([+-]?)([0-9]*)(?:" + escapedSeparator +
-                    "([0-9]*))?(?:[eE]([+-]?[0-9]+))? *$");
+  return std::regex("^ *([+-]?)([0-9]*)(?:(?:" + escapedSeparator +
+                    "|\\.|,)([0-9]*))?(?:[eE]([+-]?[0-9]+))? *$");
 }
 
 const Separator* Separators() {

@@ -172,18 +172,28 @@ TEST_F(UpdateFlow, ShellFailureShowsTheErrorAndKeepsRunning) {
             Then(UpToHandOver(), {"hourglass", "start " + kProgramFile, kErrorBox, "cursor"}));
 }
 
-TEST_F(UpdateFlow, VersionTextIsUsedAsWrittenWithTheLocaleSeparator) {
+// One version file serves every locale; the file name keeps the text as it came.
+TEST_F(UpdateFlow, VersionTextIsUsedAsWrittenWhicheverDecimalSeparatorItHas) {
   Publish(" 2.5 \r\n");
   environment.separator = ".";
   environment.folder = "D:\\deskfind";  // the missing separator is added
   environment.answers = {true, false};
   Run();
   EXPECT_EQ(environment.disk.count("D:\\deskfind\\deskfind 2.5 .exe"), 1u);
+
+  for (const auto& [text, separator] : {std::pair{"1.1", ","}, std::pair{"1,1", "."}}) {
+    environment = RecordingEnvironment();
+    Publish(text);
+    environment.separator = separator;
+    environment.answers = {true, false};
+    Run();
+    EXPECT_EQ(environment.disk.count(kFolder + "deskfind"s + text + ".exe"), 1u) << text;
+  }
 }
 
 TEST_F(UpdateFlow, UnusableVersionFilesEndInTheErrorBox) {
   const std::string justTooBig = "2\r\n" + std::string(kMaxVersionFileBytes - 2, ' ');
-  for (const std::string& versionFile : {""s, "abc"s, "1.1"s, "\r\n1,1"s, justTooBig}) {
+  for (const std::string& versionFile : {""s, "abc"s, "1.1,1"s, "\r\n1,1"s, justTooBig}) {
     environment = RecordingEnvironment();
     Publish(versionFile);
     EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version",
@@ -243,11 +253,19 @@ TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
                                "cursor"}));
 }
 
+// A locale's separator that names a folder or (":") a stream of the file "deskfind1": the
+// answers are there, so only the refusal keeps the offer from being made.
 TEST_F(UpdateFlow, SeparatorThatCannotBePartOfAFileNameIsAnError) {
-  Publish("1:1");
-  environment.separator = ":";  // would write into a stream of the file "deskfind1"
-  EXPECT_EQ(Run().end()[-2], kErrorBox);
-  EXPECT_EQ(environment.disk.size(), 1u);
+  for (const std::string separator : {"\\", "/", ":"}) {
+    environment = RecordingEnvironment();
+    Publish("1" + separator + "1");
+    environment.separator = separator;
+    environment.answers = {true, true};
+    EXPECT_EQ(Run(), (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version",
+                            "read " + kVersionFile + " 65537", kErrorBox, "cursor"}))
+        << separator;
+    EXPECT_EQ(environment.disk.size(), 1u) << separator;
+  }
 }
 
 TEST_F(UpdateFlow, ExceptionsFromTheEnvironmentEndInTheErrorBoxThenTheCursor) {

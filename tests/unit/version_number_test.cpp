@@ -41,6 +41,11 @@ TEST(ParseVersion, AcceptsTheWrittenForms) {
   EXPECT_EQ(Comma("1,0"), Scaled(10000));
   EXPECT_EQ(Comma("1,1"), Scaled(11000));
   EXPECT_EQ(Dot("1.1"), Scaled(11000));
+  // One version file serves every locale: "." and "," whatever the locale's own separator.
+  EXPECT_EQ(Comma("1.1"), Scaled(11000));
+  EXPECT_EQ(Dot("1,1"), Scaled(11000));
+  EXPECT_EQ(ParseVersion("1.25", "<>"), Scaled(12500));
+  EXPECT_EQ(ParseVersion("1,25", "\xD9\xAB"), Scaled(12500));
   EXPECT_EQ(Comma(" 1 "), Scaled(10000));
   EXPECT_EQ(Dot("+1.5E0"), Scaled(15000));
   EXPECT_EQ(Comma("1e0"), Scaled(10000));
@@ -64,8 +69,9 @@ TEST(ParseVersion, NeedsAMantissaDigitOnEitherSideOfTheSeparator) {
   for (const char* text : {",", "-,", ",e1", "e1", "+", " ", "1e", "1e+", "1,e"}) {
     EXPECT_EQ(Comma(text), std::nullopt) << '"' << text << '"';
   }
-  EXPECT_EQ(ParseVersion("1", ""), Scaled(10000));  // no separator: whole numbers only
-  EXPECT_EQ(ParseVersion("1,5", ""), std::nullopt);
+  EXPECT_EQ(ParseVersion("1", ""), Scaled(10000));  // the locale's separator unknown
+  EXPECT_EQ(ParseVersion("1,5", ""), Scaled(15000));
+  EXPECT_EQ(ParseVersion("1.5", ""), Scaled(15000));
 }
 
 TEST(ParseVersion, RejectsEverythingElse) {
@@ -76,8 +82,12 @@ TEST(ParseVersion, RejectsEverythingElse) {
                            "1 ,1", "1, 1"}) {
     EXPECT_EQ(Comma(text), std::nullopt) << '"' << text << '"';
   }
-  EXPECT_EQ(Comma("1.1"), std::nullopt);
-  EXPECT_EQ(Dot("1,1"), std::nullopt);
+  // Still one separator at most: thousands separators stay refused in every locale.
+  for (const char* text : {"1.1,1", "1,1.1", "1.,1", "1,.1", "1,000.5", "1.000,5", "1..1"}) {
+    EXPECT_EQ(Comma(text), std::nullopt) << '"' << text << '"';
+    EXPECT_EQ(Dot(text), std::nullopt) << '"' << text << '"';
+  }
+  EXPECT_EQ(ParseVersion("1<>5.5", "<>"), std::nullopt);
 }
 
 TEST(ParseVersion, RoundsExactlyToFourDecimalsHalfToEven) {
