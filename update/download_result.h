@@ -13,6 +13,7 @@ struct DownloadResult {
     kDone,       // the target holds the checked body
     kFailed,     // the network failed, or the body is not what was asked for
     kNotSigned,  // a program without the signature of the running program's certificate
+    kNotNewer,   // a signed program that is not a newer version of the running one
   };
 
   Status status = Status::kFailed;

@@ -18,6 +18,7 @@
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
 #include "update/download_address.h"
+#include "update/program_file.h"
 
 namespace deskfind {
 namespace {
@@ -431,6 +432,10 @@ Status Check(const DownloadRules& rules, std::unique_ptr<TemporaryFile>& file) {
   if (!sealed) return Status::kFailed;
   if (rules.windowsProgram && !IsWindowsProgram(sealed)) return Status::kFailed;
   if (rules.signer && !SignedBy(sealed, file->Path(), *rules.signer)) return Status::kNotSigned;
+  if (rules.newerThan) {
+    const std::optional<ProgramVersion> version = ProgramVersionOf(sealed);
+    if (!version || !IsNewerVersionOf(*version, *rules.newerThan)) return Status::kNotNewer;
+  }
   return Status::kDone;
 }
 
@@ -454,6 +459,7 @@ struct Transfer {
         deadline(limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)),
         ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     rules.signer = nullptr;  // the caller's; the thread checks nothing
+    rules.newerThan = nullptr;
   }
 
   // Set before the thread starts.

@@ -8,6 +8,7 @@
 
 #include "platform/win32_handles.h"
 #include "update/download_result.h"
+#include "update/program_image.h"
 #include "update/signature.h"
 
 namespace deskfind {
@@ -29,6 +30,8 @@ struct DownloadRules {
   bool windowsProgram = false;
   // When set, the body must carry an intact signature made with exactly this certificate.
   const Certificate* signer = nullptr;
+  // When set, the body must be a newer version of this program (IsNewerVersionOf).
+  const ProgramVersion* newerThan = nullptr;
 };
 
 // The downloaded file, open for reading and shared for reading only: nothing can change, rename

@@ -14,6 +14,7 @@
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
 #include "update/get_inet_file.h"
+#include "update/program_file.h"
 #include "update/update_flow.h"
 #include "update/version_number.h"
 
@@ -69,7 +70,12 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     rules.totalMilliseconds = kProgramFileMilliseconds;
     rules.windowsProgram = true;
     signer_ = RunningProgramSigner();
-    if (signer_) rules.signer = &*signer_;
+    if (signer_) {
+      rules.signer = &*signer_;
+      // Every release the shop ever signed carries its signature: only a newer one may start.
+      runningVersion_ = RunningProgramVersion();
+      rules.newerThan = &runningVersion_;
+    }
     // Held open until the command ends, so the file started is the file checked.
     return GetInetFile(address, path, rules, &program_);
   }
@@ -104,6 +110,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   Form& mainWindow_;
   Memo& versionMemo_;
   std::optional<Certificate> signer_;
+  ProgramVersion runningVersion_;
   DownloadedFile program_;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/services.h"
 #include "platform/win32_handles.h"
+#include "update/program_file.h"
 
 namespace deskfind {
 namespace {
@@ -88,13 +89,23 @@ std::optional<Certificate> RunningProgramSigner() {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return Certificate{};
   const FileHandle file(opened);
-  Verdict verdict = Verify(file.Get(), path);
-  if (verdict.status == TRUST_E_NOSIGNATURE) return std::nullopt;
-  return std::move(verdict.leaf);
+  // Signed or not is decided by the file, not by Windows: a damaged table is "no signature" to
+  // Windows, and must not turn this copy into one that starts anything.
+  switch (CertificateTableOf(file.Get())) {
+    case CertificateTable::kNone:
+      return std::nullopt;
+    case CertificateTable::kMalformed:
+      return Certificate{};
+    case CertificateTable::kOneSignature:
+      break;
+  }
+  return std::move(Verify(file.Get(), path).leaf);
 }
 
 bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer) {
   if (signer.empty()) return false;
+  // Windows reads only tables of this form safely (Wine's ends the process on some others).
+  if (CertificateTableOf(file) != CertificateTable::kOneSignature) return false;
   const Verdict verdict = Verify(file, path);
   return IntactSignature(verdict.status) && verdict.leaf == signer;
 }

@@ -12,13 +12,14 @@ namespace deskfind {
 using Certificate = std::vector<unsigned char>;
 
 // The certificate whose signature a new version of the program must carry: the one that signed
-// the running program. nullopt when the running program carries no signature (every download
-// is then accepted as before); an empty certificate when it carries one that cannot be read
-// (every download is then refused).
+// the running program. nullopt when the running program's file has no certificate table (every
+// download is then accepted as before); an empty certificate when it has one whose certificate
+// cannot be read, whatever the reason (every download is then refused).
 std::optional<Certificate> RunningProgramSigner();
 
 // True when the file behind `file` (opened for reading, `path` its name) carries an intact
-// Authenticode signature whose signing certificate is exactly `signer`.
+// Authenticode signature whose signing certificate is exactly `signer`, in a certificate table
+// of the one well-formed kind (CertificateTable::kOneSignature).
 bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer);
 
 }  // namespace deskfind

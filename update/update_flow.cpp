@@ -24,6 +24,9 @@ constexpr std::string_view kLocalFailureText = "\r\rНе удалось запи
 constexpr std::string_view kNotSignedText =
     "Закачанный файл не подписан магазином Столвер и удалён";
 constexpr std::string_view kNotSignedCaption = "Новая версия не запущена";
+constexpr std::string_view kNotNewerText =
+    "Закачанный файл не является новой версией программы и удалён";
+constexpr std::string_view kNotNewerCaption = "Новая версия не запущена";
 constexpr std::string_view kOfferText =
     "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
 
@@ -64,6 +67,9 @@ void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& r
   }
   if (result.status == DownloadResult::Status::kNotSigned) {
     return environment.ShowMessage(kNotSignedText, kNotSignedCaption, kMessageError);
+  }
+  if (result.status == DownloadResult::Status::kNotNewer) {
+    return environment.ShowMessage(kNotNewerText, kNotNewerCaption, kMessageError);
   }
   ShowError(environment);
 }

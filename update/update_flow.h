@@ -19,8 +19,8 @@ inline constexpr std::size_t kMaxVersionFileBytes = 64 * std::size_t{1024};
 // The two files the command downloads; each has its own limits and checks.
 enum class DownloadKind {
   kVersionFile,  // at most kMaxVersionFileBytes, within 30 s in all
-  kProgram,      // a Windows program (signed like this one, if this one is signed), within
-                 // 10 minutes and never 30 s without a byte
+  kProgram,      // a Windows program (if this one is signed: signed like it, and a newer
+                 // version of it), within 10 minutes and never 30 s without a byte
 };
 
 // What the update command needs from the window, the network and the disk. Texts and paths

@@ -391,12 +391,15 @@ INSTANTIATE_TEST_SUITE_P(
                     kStalledServerWait}),
     [](const ::testing::TestParamInfo<FailureCase>& testCase) { return testCase.param.name; });
 
-// The program signed by the shop (here: with a test certificate A) starts only what the same
-// certificate signed.
+// The program signed by the shop (here: with a test certificate A, as deskfind 1.0) starts only
+// a newer version of itself that the same certificate signed.
+enum class Outcome { kHandsOver, kNotSigned, kNotNewer };
+
 struct SignedCase {
   const char* name;
   const char* subject;  // what the site serves as the new version
-  bool accepted;
+  Outcome outcome;
+  const char* running = "deskfind/deskfind.exe";  // the program under test
 };
 
 void PrintTo(const SignedCase& signedCase, std::ostream* out) { *out << signedCase.name; }
@@ -404,20 +407,22 @@ void PrintTo(const SignedCase& signedCase, std::ostream* out) { *out << signedCa
 class SignedUpdateTest : public UpdateTest, public ::testing::WithParamInterface<SignedCase> {
  protected:
   void SetUp() override {
-    programPath_ = SignedSubject("deskfind/deskfind.exe");
+    programPath_ = SignedSubject(GetParam().running);
     UpdateTest::SetUp();
   }
 };
 
-TEST_P(SignedUpdateTest, StartsOnlyWhatTheSameCertificateSigned) {
+TEST_P(SignedUpdateTest, StartsOnlyANewerVersionThatTheSameCertificateSigned) {
   const std::string program = ReadBytes(SignedSubject(GetParam().subject)).value_or("");
   ASSERT_FALSE(program.empty());
   Publish(kVersionPath, HttpReply::Make(200, "1,1"));
   Publish(kProgramPath, HttpReply::Make(200, program));
   Start(true);
   AcceptOffer();
-  if (!GetParam().accepted) {
-    ExpectBoxAndClose(L"Закачанный файл не подписан магазином Столвер и удалён",
+  if (GetParam().outcome != Outcome::kHandsOver) {
+    ExpectBoxAndClose(GetParam().outcome == Outcome::kNotSigned
+                          ? L"Закачанный файл не подписан магазином Столвер и удалён"
+                          : L"Закачанный файл не является новой версией программы и удалён",
                       L"Новая версия не запущена");
     EXPECT_TRUE(Program().IsRunning());
     ExpectNoProgramFileLeft();
@@ -432,13 +437,19 @@ TEST_P(SignedUpdateTest, StartsOnlyWhatTheSameCertificateSigned) {
   })) << "the new version did not start";
 }
 
-INSTANTIATE_TEST_SUITE_P(Certificates, SignedUpdateTest,
-                         ::testing::Values(SignedCase{"SameCertificate", "marker-a.exe", true},
-                                           SignedCase{"OtherCertificate", "marker-b.exe", false},
-                                           SignedCase{"Unsigned", "marker-unsigned.exe", false}),
-                         [](const ::testing::TestParamInfo<SignedCase>& testCase) {
-                           return testCase.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Certificates, SignedUpdateTest,
+    ::testing::Values(
+        SignedCase{"SameCertificate", "marker-a.exe", Outcome::kHandsOver},
+        SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned},
+        SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned},
+        // Signed with A, but the same release again (a roll-back) or another program.
+        SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer},
+        SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
+        // A running program whose own certificate cannot be read is still a signed one.
+        SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kNotSigned,
+                   "deskfind-cut/deskfind.exe"}),
+    [](const ::testing::TestParamInfo<SignedCase>& testCase) { return testCase.param.name; });
 
 }  // namespace
 }  // namespace deskfind::e2e

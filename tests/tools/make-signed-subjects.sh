@@ -2,16 +2,20 @@
 # Makes the signed programs the update's tests download and run, with certificates made here
 # and now (no key is ever kept in the repository):
 #   a.der, a1.der          the certificates A (signed with SHA-256) and A1 (with SHA-1)
-#   marker-a.exe           the stand-in program signed with A; -a1 with A1, -b with B
+#   marker-a.exe           the stand-in program (deskfind 1.1) signed with A; -a1 with A1, -b
+#                          with B
 #   marker-a-changed.exe   signed with A, then one byte changed
 #   marker-a-appended.exe  signed with A, then bytes appended
+#   marker-a-type1.exe     signed with A, then its certificate's type changed from 2 to 1
+#   marker-a-other.exe     the stand-in named another product ("deskplan"), signed with A
 #   marker-unsigned.exe    the stand-in as built
-#   deskfind/deskfind.exe  the program signed with A, in a folder of its own
+#   deskfind/deskfind.exe  the program (deskfind 1.0) signed with A, in a folder of its own
+#   deskfind-cut/deskfind.exe  the same with its certificate's length cut to the bare header
 #   tls.pem, tls.key       a site certificate for update.deskfind.test, trusted by nobody
 # Usage: make-signed-subjects.sh MARKER_EXE PROGRAM_EXE OUTPUT_FOLDER
 set -euo pipefail
 marker=$1 program=$2 out=$3
-mkdir -p "$out/deskfind"
+mkdir -p "$out/deskfind" "$out/deskfind-cut"
 cd "$out"
 
 certificate() { # name, digest of the certificate's own signature
@@ -28,6 +32,24 @@ sign() { # certificate, input, output (no time stamp: nothing is fetched)
     >/dev/null
 }
 
+number() { # file, offset, bytes: the little-endian number there
+  local value=0 shift=0 byte
+  for byte in $(od -An -tu1 -v -j "$2" -N "$3" "$1"); do
+    value=$((value + (byte << shift))) shift=$((shift + 8))
+  done
+  echo "$value"
+}
+overwrite() { # file, offset, bytes as printf escapes
+  printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+certificate_table() { # file: the offset of its certificate table, PE32 or PE32+
+  local headers directories
+  headers=$(number "$1" 60 4)
+  directories=$((headers + 24 + 96))
+  [ "$(number "$1" $((headers + 24)) 2)" = 523 ] && directories=$((headers + 24 + 112))
+  number "$1" $((directories + 4 * 8)) 4
+}
+
 certificate a sha256
 certificate a1 sha1
 certificate b sha256
@@ -39,8 +61,19 @@ cp marker-a.exe marker-a-changed.exe
 printf 'X' | dd of=marker-a-changed.exe bs=1 seek=80 conv=notrunc status=none
 cp marker-a.exe marker-a-appended.exe
 printf 'appended after the signature' >>marker-a-appended.exe
+# WIN_CERTIFICATE: dwLength, wRevision, wCertificateType.
+cp marker-a.exe marker-a-type1.exe
+overwrite marker-a-type1.exe $(($(certificate_table marker-a-type1.exe) + 6)) '\001\000'
+# Another program of the shop: the same length of name keeps the resource's layout.
+perl -0777 -pe 's/(P\0r\0o\0d\0u\0c\0t\0N\0a\0m\0e\0\0\0(?:\0\0)?)d\0e\0s\0k\0f\0i\0n\0d\0/$1d\0e\0s\0k\0p\0l\0a\0n\0/' \
+  "$marker" >marker-other.exe
+cmp -s "$marker" marker-other.exe && { echo "no product name in $marker" >&2; exit 1; }
+sign a marker-other.exe marker-a-other.exe
+rm marker-other.exe
 cp "$marker" marker-unsigned.exe
 sign a "$program" deskfind/deskfind.exe
+cp deskfind/deskfind.exe deskfind-cut/deskfind.exe
+overwrite deskfind-cut/deskfind.exe "$(certificate_table deskfind-cut/deskfind.exe)" '\010\000\000\000'
 [ -s tls.pem ] && [ -s tls.key ] ||
   openssl req -x509 -newkey rsa:2048 -sha256 -days 3650 -nodes -keyout tls.key -out tls.pem \
     -subj "/CN=update.deskfind.test" -addext "subjectAltName=DNS:update.deskfind.test" \

@@ -1,5 +1,6 @@
 // Stands in for a newer version of the program: records that it was started, in a file beside
-// itself named after it with ".started" added, and ends.
+// itself named after it with ".started" added, and ends. Its version resource (written by
+// tests/CMakeLists.txt) names it deskfind 1.1, the next version of the program.
 #include <windows.h>
 
 #include <string>

@@ -39,6 +39,9 @@ const std::string kErrorBox =
     "Не удаётся закачать новую версию программы";
 const std::string kNotSignedBox =
     "message 16 Новая версия не запущена: Закачанный файл не подписан магазином Столвер и удалён";
+const std::string kNotNewerBox =
+    "message 16 Новая версия не запущена: "
+    "Закачанный файл не является новой версией программы и удалён";
 const std::string kNoNewVersionBox =
     "message 48 Зайдите через недельку :-)): Новой версии программы пока нет!";
 
@@ -229,6 +232,8 @@ TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
       {{Status::kNotSigned, {}}, kNotSignedBox},
       {{Status::kFailed, leftBehind}, leftBehindBox},
       {{Status::kNotSigned, leftBehind}, leftBehindBox},
+      {{Status::kNotNewer, {}}, kNotNewerBox},
+      {{Status::kNotNewer, leftBehind}, leftBehindBox},
   };
   for (const auto& [refusal, box] : refusals) {
     environment = RecordingEnvironment();

@@ -132,12 +132,15 @@ std::string DosHeader(std::uint32_t newHeaderAt, const std::string& then) {
   return bytes + then;
 }
 
-// What the file must be: any body, a Windows program, a program signed with A.
-enum class Rules { kAny, kProgram, kSignedByA };
+// What the file must be: any body, a Windows program, a program signed with A, and that also
+// newer than deskfind 1.0.
+enum class Rules { kAny, kProgram, kSignedByA, kNewerSignedByA };
 DownloadRules For(Rules kind) {
+  static const ProgramVersion kVersionOne{u"deskfind", {1, 0, 0, 0}};
   DownloadRules rules;
   rules.windowsProgram = kind != Rules::kAny;
-  if (kind == Rules::kSignedByA) rules.signer = &CertificateA();
+  if (kind == Rules::kSignedByA || kind == Rules::kNewerSignedByA) rules.signer = &CertificateA();
+  if (kind == Rules::kNewerSignedByA) rules.newerThan = &kVersionOne;
   return rules;
 }
 
@@ -309,7 +312,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Rules::kSignedByA, Status::kNotSigned},
         FailureCase{"AppendedToAfterSigning",
                     HttpReply::Make(200, Subject("marker-a-appended.exe")), Rules::kSignedByA,
-                    Status::kNotSigned}),
+                    Status::kNotSigned},
+        // A table Windows must not be asked about (Wine's verifier ends the process).
+        FailureCase{"CertificateOfAnotherType", HttpReply::Make(200, Subject("marker-a-type1.exe")),
+                    Rules::kSignedByA, Status::kNotSigned},
+        // Signed with A, but another program than deskfind.
+        FailureCase{"OtherProduct", HttpReply::Make(200, Subject("marker-a-other.exe")),
+                    Rules::kNewerSignedByA, Status::kNotNewer}),
     [](const ::testing::TestParamInfo<FailureCase>& testCase) { return testCase.param.name; });
 
 TEST_F(GetInetFileTest, FailsWhenNothingListens) {

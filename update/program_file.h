@@ -1,0 +1,20 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+#include "update/program_image.h"
+
+namespace deskfind {
+
+// The certificate table and the version of the program file behind `file`, an open handle with
+// read access, read at fixed offsets (the file pointer does not move).
+CertificateTable CertificateTableOf(HANDLE file);
+std::optional<ProgramVersion> ProgramVersionOf(HANDLE file);
+
+// The running program's version, read from its own file; one that no program is newer than
+// when the file or its version cannot be read.
+ProgramVersion RunningProgramVersion();
+
+}  // namespace deskfind
