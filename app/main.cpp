@@ -5,9 +5,12 @@
 #include "app/bigf.h"
 #include "assets/resource_ids.h"
 #include "platform/application.h"
+#include "platform/dynamic_library.h"
 #include "platform/utf16.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // First, before anything loads a library by name.
+  deskfind::LoadLibrariesFromSystemFolderOnly();
   try {
     deskfind::Application application(instance, IDI_DESKFIND);
     deskfind::Tbigform mainWindow(application);

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -400,21 +401,44 @@ struct SignedCase {
   const char* subject;  // what the site serves as the new version
   Outcome outcome;
   const char* running = "deskfind/deskfind.exe";  // the program under test
+  // Libraries of the names the update loads, planted beside the program, and preferred to the
+  // system's by Wine as Windows prefers them for libraries that are not "known DLLs".
+  bool plantedLibraries = false;
 };
 
 void PrintTo(const SignedCase& signedCase, std::ostream* out) { *out << signedCase.name; }
 
 class SignedUpdateTest : public UpdateTest, public ::testing::WithParamInterface<SignedCase> {
  protected:
+  static constexpr const wchar_t* kPlanted[] = {L"wininet", L"wintrust"};
+
   void SetUp() override {
     programPath_ = SignedSubject(GetParam().running);
     UpdateTest::SetUp();
   }
+  void TearDown() override {
+    UpdateTest::TearDown();
+    overrides_.clear();
+    for (const wchar_t* name : kPlanted) DeleteFileW((folder_ + name + L".dll").c_str());
+  }
+
+  void PlantLibraries() {
+    for (const wchar_t* name : kPlanted) {
+      ASSERT_TRUE(
+          CopyFileW(driver::MenuProbeDll().c_str(), (folder_ + name + L".dll").c_str(), FALSE));
+      overrides_.push_back(std::make_unique<testing::ScopedUserValue>(
+          L"Software\\Wine\\AppDefaults\\deskfind.exe\\DllOverrides", name));
+      ASSERT_TRUE(overrides_.back()->Set(L"native,builtin"));
+    }
+  }
+
+  std::vector<std::unique_ptr<testing::ScopedUserValue>> overrides_;
 };
 
 TEST_P(SignedUpdateTest, StartsOnlyANewerVersionThatTheSameCertificateSigned) {
   const std::string program = ReadBytes(SignedSubject(GetParam().subject)).value_or("");
   ASSERT_FALSE(program.empty());
+  if (GetParam().plantedLibraries) PlantLibraries();
   Publish(kVersionPath, HttpReply::Make(200, "1,1"));
   Publish(kProgramPath, HttpReply::Make(200, program));
   Start(true);
@@ -448,7 +472,9 @@ INSTANTIATE_TEST_SUITE_P(
         SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
         // A running program whose own certificate cannot be read is still a signed one.
         SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kNotSigned,
-                   "deskfind-cut/deskfind.exe"}),
+                   "deskfind-cut/deskfind.exe"},
+        SignedCase{"PlantedLibraries", "marker-a.exe", Outcome::kHandsOver, "deskfind/deskfind.exe",
+                   true}),
     [](const ::testing::TestParamInfo<SignedCase>& testCase) { return testCase.param.name; });
 
 }  // namespace
