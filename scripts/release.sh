@@ -5,8 +5,11 @@
 # The build starts from an empty build/release every time, so nothing of a developer's build
 # folders reaches the release. Prints the SHA-256 of both files.
 # With DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY naming the shop's PEM certificate and key, the
-# program is signed (Authenticode, SHA-256, no time stamp); a signed program starts only updates
-# signed with the same certificate. Without them it is built unsigned.
+# program is signed (Authenticode, SHA-256); a signed program starts only newer versions of
+# itself signed with the same certificate. Without them it is built unsigned. With
+# DESKFIND_TIMESTAMP_URL naming an RFC 3161 time-stamp server as well, the signature is
+# time-stamped there (the bytes then differ from run to run); without it there is no time stamp
+# and a signed release is reproducible too.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -43,6 +46,13 @@ if ! strings -a "$exe" | grep -F Microsoft.Windows.Common-Controls >/dev/null ||
   echo "release.sh: $exe lacks its manifest or its version information" >&2
   exit 1
 fi
+# Signed copies start only a greater file version of themselves: a release whose resource still
+# carries an older version would be refused by every one of them.
+file_version=$(sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *0, *0 *$/\1.\2/p' assets/deskfind.rc)
+if [ "$file_version" != "$version" ]; then
+  echo "release.sh: assets/deskfind.rc has FILEVERSION ${file_version:-?}, the project $version" >&2
+  exit 1
+fi
 # Without debug information and with NDEBUG the compiler records no source paths; a path here
 # (a new __FILE__, say) would make two checkouts differ: map it with -ffile-prefix-map.
 if strings -a "$exe" | grep -F "$root"; then
@@ -63,11 +73,18 @@ done
 rm -rf "$dist"
 mkdir -p "$dist"
 if [ -n "${DESKFIND_SIGN_CERT:-}" ] && [ -n "${DESKFIND_SIGN_KEY:-}" ]; then
-  # No time stamp (it would need the network and differ at every run), and the signing time
-  # of the commit: RSA signatures are deterministic, so the bytes stay the same.
+  # The signing time of the commit: RSA signatures are deterministic, so without a time stamp
+  # the bytes stay the same. A time stamp keeps the signature valid for Windows after the
+  # certificate's end date, but needs the network and differs at every run.
+  timestamp=()
+  if [ -n "${DESKFIND_TIMESTAMP_URL:-}" ]; then
+    timestamp=(-ts "$DESKFIND_TIMESTAMP_URL")
+  fi
   osslsigncode sign -certs "$DESKFIND_SIGN_CERT" -key "$DESKFIND_SIGN_KEY" -h sha256 \
-    -n deskfind -time "$SOURCE_DATE_EPOCH" -in "$exe" -out "$dist/deskfind.exe" >/dev/null
-  echo "release.sh: signed with $(openssl x509 -in "$DESKFIND_SIGN_CERT" -noout -subject)"
+    -n deskfind -time "$SOURCE_DATE_EPOCH" "${timestamp[@]}" -in "$exe" \
+    -out "$dist/deskfind.exe" >/dev/null
+  echo "release.sh: signed with $(openssl x509 -in "$DESKFIND_SIGN_CERT" -noout -subject)" \
+    "${DESKFIND_TIMESTAMP_URL:+and time-stamped by $DESKFIND_TIMESTAMP_URL}"
 else
   echo "release.sh: DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY are not set: the program is" \
     "unsigned and will start any update" >&2

@@ -72,12 +72,14 @@ Verdict Verify(HANDLE file, const std::wstring& path) {
   return verdict;
 }
 
-// The signature is intact and made with the certificate it carries. An unknown or self-issued
-// root is no reason to refuse: the shop's certificate need not chain to a public root, and who
-// signed is decided by comparing the certificate itself. Every other result (no signature, a
-// changed or extended file, a broken signature, an expired or revoked certificate) refuses.
+// The signature is intact and made with the certificate it carries. What Windows says of that
+// certificate's chain or time is no reason to refuse: the shop's certificate need not chain to
+// a public root, its end date must not stop the updates of every copy for good, and who signed
+// is decided by comparing the certificate itself. Every other result (no signature, a changed
+// or extended file, a broken signature) refuses.
 bool IntactSignature(LONG status) {
-  return status == ERROR_SUCCESS || status == CERT_E_UNTRUSTEDROOT || status == CERT_E_CHAINING;
+  return status == ERROR_SUCCESS || status == CERT_E_UNTRUSTEDROOT || status == CERT_E_CHAINING ||
+         status == CERT_E_EXPIRED;
 }
 
 }  // namespace
