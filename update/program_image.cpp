@@ -200,7 +200,7 @@ std::optional<std::vector<unsigned char>> VersionResourceBytes(const Layout& lay
 // aligned to 4 bytes.
 struct Node {
   std::size_t end;
-  std::u16string key;
+  std::string key;  // the key's characters; any beyond ASCII as DEL, which no key we look for has
   std::size_t valueAt;
   std::size_t childrenAt;
 };
@@ -214,9 +214,9 @@ std::optional<Node> NodeAt(const std::vector<unsigned char>& bytes, std::size_t 
   std::size_t next = at + kNodeHeaderBytes;
   for (;; next += 2) {
     if (next + 2 > node.end) return std::nullopt;
-    const char16_t c = U16(&bytes[next]);
+    const std::uint16_t c = U16(&bytes[next]);
     if (c == 0) break;
-    node.key.push_back(c);
+    node.key.push_back(c < 0x7F ? static_cast<char>(c) : '\x7F');
   }
   const std::uint16_t valueLength = U16(&bytes[at + 2]);
   const std::size_t valueBytes = U16(&bytes[at + 4]) == kTextValue ? valueLength * 2u : valueLength;
@@ -238,13 +238,12 @@ bool VisitChildren(const std::vector<unsigned char>& bytes, const Node& parent, 
   return false;
 }
 
-// The text value of a string node, up to its terminating zero or its end.
-std::u16string TextOf(const std::vector<unsigned char>& bytes, const Node& node) {
-  std::u16string text;
+// The text value of a string node, up to its terminating zero or its end, as its UTF-16LE bytes.
+std::string TextOf(const std::vector<unsigned char>& bytes, const Node& node) {
+  std::string text;
   for (std::size_t at = node.valueAt; at + 2 <= node.end; at += 2) {
-    const char16_t c = U16(&bytes[at]);
-    if (c == 0) break;
-    text.push_back(c);
+    if (U16(&bytes[at]) == 0) break;
+    text.append(reinterpret_cast<const char*>(&bytes[at]), 2);
   }
   return text;
 }
@@ -278,7 +277,7 @@ std::optional<ProgramVersion> ProgramVersionOf(const ReadBytesAt& read) {
   const std::optional<std::vector<unsigned char>> bytes = VersionResourceBytes(*layout, read);
   if (!bytes) return std::nullopt;
   const std::optional<Node> root = NodeAt(*bytes, 0, bytes->size());
-  if (!root || root->key != u"VS_VERSION_INFO" || root->valueAt + kFixedInfoBytes > root->end ||
+  if (!root || root->key != "VS_VERSION_INFO" || root->valueAt + kFixedInfoBytes > root->end ||
       root->childrenAt < root->valueAt + kFixedInfoBytes ||
       U32(&(*bytes)[root->valueAt]) != kFixedInfoSignature) {
     return std::nullopt;
@@ -290,9 +289,9 @@ std::optional<ProgramVersion> ProgramVersionOf(const ReadBytesAt& read) {
                          static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
 
   const bool named = VisitChildren(*bytes, *root, [&](const Node& info) {
-    return info.key == u"StringFileInfo" && VisitChildren(*bytes, info, [&](const Node& table) {
+    return info.key == "StringFileInfo" && VisitChildren(*bytes, info, [&](const Node& table) {
              return VisitChildren(*bytes, table, [&](const Node& string) {
-               if (string.key != u"ProductName") return false;
+               if (string.key != "ProductName") return false;
                version.productName = TextOf(*bytes, string);
                return true;
              });

@@ -26,7 +26,9 @@ CertificateTable CertificateTableOf(const ReadBytesAt& read, std::uint64_t fileS
 
 // What a program's version resource says of it.
 struct ProgramVersion {
-  std::u16string productName;  // empty when unknown: then no program is newer
+  // The name's UTF-16LE bytes, as stored: it is only compared. Empty when unknown: then no
+  // program is newer.
+  std::string productName;
   // The fixed file version, most significant part first.
   std::array<std::uint16_t, 4> fileVersion{};
 };

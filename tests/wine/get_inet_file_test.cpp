@@ -136,7 +136,8 @@ std::string DosHeader(std::uint32_t newHeaderAt, const std::string& then) {
 // newer than deskfind 1.0.
 enum class Rules { kAny, kProgram, kSignedByA, kNewerSignedByA };
 DownloadRules For(Rules kind) {
-  static const ProgramVersion kVersionOne{u"deskfind", {1, 0, 0, 0}};
+  static const ProgramVersion kVersionOne{std::string("d\0e\0s\0k\0f\0i\0n\0d\0", 16),
+                                          {1, 0, 0, 0}};
   DownloadRules rules;
   rules.windowsProgram = kind != Rules::kAny;
   if (kind == Rules::kSignedByA || kind == Rules::kNewerSignedByA) rules.signer = &CertificateA();
