@@ -337,32 +337,6 @@ std::optional<std::wstring> RedirectTarget(HINTERNET request, const std::wstring
   return Utf16(*next);
 }
 
-bool ReadAt(HANDLE file, std::uint64_t offset, unsigned char* into, DWORD size) {
-  OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  DWORD read = 0;
-  return ReadFile(file, into, size, &read, &at) && read == size;
-}
-
-// "MZ", and the "PE" signature at the offset the DOS header gives: a file with only "MZ" is
-// started as a DOS program, if at all.
-bool IsWindowsProgram(HANDLE file) {
-  constexpr DWORD kDosHeaderBytes = 64;
-  constexpr std::size_t kNewHeaderOffsetAt = 0x3C;
-  unsigned char header[kDosHeaderBytes];
-  if (!ReadAt(file, 0, header, kDosHeaderBytes) || header[0] != 'M' || header[1] != 'Z') {
-    return false;
-  }
-  std::uint32_t offset = 0;
-  for (int i = 3; i >= 0; --i) {
-    offset = (offset << 8) | header[kNewHeaderOffsetAt + static_cast<std::size_t>(i)];
-  }
-  unsigned char signature[4];
-  return ReadAt(file, offset, signature, sizeof(signature)) &&
-         std::memcmp(signature, "PE\0\0", sizeof(signature)) == 0;
-}
-
 using Status = DownloadResult::Status;
 
 // The network part: everything up to the whole body in `file`.

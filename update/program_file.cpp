@@ -21,6 +21,8 @@ ReadBytesAt ReaderOf(HANDLE file) {
 
 }  // namespace
 
+bool IsWindowsProgram(HANDLE file) { return IsWindowsProgram(ReaderOf(file)); }
+
 CertificateTable CertificateTableOf(HANDLE file) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) return CertificateTable::kMalformed;

@@ -10,6 +10,7 @@ namespace deskfind {
 
 // The certificate table and the version of the program file behind `file`, an open handle with
 // read access, read at fixed offsets (the file pointer does not move).
+bool IsWindowsProgram(HANDLE file);
 CertificateTable CertificateTableOf(HANDLE file);
 std::optional<ProgramVersion> ProgramVersionOf(HANDLE file);
 

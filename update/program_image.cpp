@@ -250,6 +250,8 @@ std::string TextOf(const std::vector<unsigned char>& bytes, const Node& node) {
 
 }  // namespace
 
+bool IsWindowsProgram(const ReadBytesAt& read) { return ReadLayout(read).has_value(); }
+
 CertificateTable CertificateTableOf(const ReadBytesAt& read, std::uint64_t fileSize) {
   const std::optional<Layout> layout = ReadLayout(read);
   if (!layout) return CertificateTable::kMalformed;

@@ -14,6 +14,10 @@ namespace deskfind {
 using ReadBytesAt =
     std::function<bool(std::uint64_t offset, unsigned char* into, std::size_t size)>;
 
+// True for a Windows program: "MZ", the "PE" signature the DOS header points to, and headers
+// that can be read whole (a file with only "MZ" is started as a DOS program, if at all).
+bool IsWindowsProgram(const ReadBytesAt& read);
+
 // The certificate table of a Windows program (its headers' security directory).
 enum class CertificateTable {
   kNone,          // the headers name no table: the program is not signed
