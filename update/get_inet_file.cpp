@@ -492,7 +492,7 @@ bool StartTransfer(const std::shared_ptr<Transfer>& transfer) {
   auto share = std::make_unique<std::shared_ptr<Transfer>>(transfer);
   const HANDLE thread = CreateThread(nullptr, 0, Transmit, share.get(), 0, nullptr);
   if (!thread) return false;
-  share.release();  // the thread's now
+  static_cast<void>(share.release());  // the thread's now
   CloseHandle(thread);
   return true;
 }

@@ -16,6 +16,7 @@ namespace {
 
 using driver::Milliseconds;
 using testing::HttpReply;
+using testing::ReadBytes;
 
 const std::wstring kUpdateButton = L"Закачать новую версию программы";
 const std::wstring kErrorText = L"Не удаётся закачать новую версию программы";
@@ -28,21 +29,6 @@ constexpr char kProgramPath[] = "/proga/deskfind.exe";
 // The program gives a silent server 30 s, and the version file 30 s in all; the box follows a
 // little later under Wine.
 constexpr Milliseconds kStalledServerWait{60000};
-
-// Shares everything, as it must to read a program file the program holds open.
-std::optional<std::string> ReadBytes(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char block[64 * 1024];
-  DWORD read = 0;
-  while (ReadFile(file, block, sizeof(block), &read, nullptr) && read > 0)
-    bytes.append(block, read);
-  CloseHandle(file);
-  return bytes;
-}
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   std::ofstream(path.c_str(), std::ios::binary) << bytes;

@@ -234,6 +234,21 @@ unsigned short UnusedPort() {
   return port;
 }
 
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char block[64 * 1024];
+  DWORD read = 0;
+  while (ReadFile(file, block, sizeof(block), &read, nullptr) && read > 0) {
+    bytes.append(block, read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
 std::string RequestPath(const std::string& requestHead) {
   const std::size_t start = requestHead.find(' ');
   const std::size_t end = requestHead.find(' ', start + 1);

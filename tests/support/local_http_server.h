@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,6 +75,10 @@ class LocalHttpServer {
 
 // A port on 127.0.0.1 where nothing listens (bound, then released).
 unsigned short UnusedPort();
+
+// The whole file, or nullopt when it cannot be opened. Shares everything, as it must to read a
+// file the program under test holds open.
+std::optional<std::string> ReadBytes(const std::wstring& path);
 
 // The path of a request head's first line ("GET http://host/path HTTP/1.1" → "/path").
 std::string RequestPath(const std::string& requestHead);

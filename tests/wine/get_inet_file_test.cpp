@@ -26,6 +26,7 @@ using namespace std::chrono_literals;
 
 using testing::HeaderValue;
 using testing::HttpReply;
+using testing::ReadBytes;
 using testing::LocalHttpServer;
 using testing::ScopedProxy;
 
@@ -33,21 +34,6 @@ using testing::ScopedProxy;
 constexpr char kAddress[] = "http://update.deskfind.test/proga/file.bin";
 
 using Status = DownloadResult::Status;
-
-// Shares everything, as it must to read a program file the program holds open.
-std::optional<std::string> ReadBytes(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char block[64 * 1024];
-  DWORD read = 0;
-  while (ReadFile(file, block, sizeof(block), &read, nullptr) && read > 0)
-    bytes.append(block, read);
-  CloseHandle(file);
-  return bytes;
-}
 
 // A file made by the build's signing step (see tests/tools/make-signed-subjects.sh).
 std::string Subject(const char* name) {
