@@ -39,13 +39,8 @@ TAboutBox::TAboutBox(Application& application)
   Add<Picture>("Image1", logoLeft, logoTop, 121, 121, IDB_LOGO, 120);
 
   auto [linkLeft, linkTop] = onPanel(144, 120);
-  FontSpec linkFont = look::kWindowFont;
-  linkFont.underline = true;
-  auto& siteLink = Add<Label>("Label3", linkLeft, linkTop, SiteRoot, linkFont, look::kLinkBlue);
-  siteLink.SetCursor(look::HandCursor());
-  siteLink.SetTooltip(kShopHost);
-  siteLink.MakeKeyboardLink();
-  siteLink.OnClick = [this](Component& sender) { Label3Click(sender); };
+  Add<Link>("Label3", linkLeft, linkTop, SiteRoot, look::kWindowFont, look::Links(), kShopHost)
+      .OnClick = [this](Component& sender) { Label3Click(sender); };
 
   auto [shopLeft, shopTop] = onPanel(112, 184);
   Add<Label>("Label2", shopLeft, shopTop, kShopLine);

@@ -30,11 +30,8 @@ Tbigform::Tbigform(Application& application)
                                              look::kWindowFont)) {
   Add<Picture>("Image1", 8, 8, 121, 121, IDB_LOGO, 120);
 
-  auto& siteLink = Add<Label>("Label6", 160, 104, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);
-  siteLink.SetCursor(look::HandCursor());
-  siteLink.SetTooltip(kShopHost);
-  siteLink.MakeKeyboardLink();
-  siteLink.OnClick = [this](Component& sender) { Label6Click(sender); };
+  Add<Link>("Label6", 160, 104, SiteRoot, look::kHeadingFont, look::Links(), kShopHost).OnClick =
+      [this](Component& sender) { Label6Click(sender); };
 
   Add<Label>("Label7", 328, 106, std::string(kShopPhone) + std::string(kShopHours),
              look::kHeadingFont);

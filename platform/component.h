@@ -12,6 +12,7 @@ namespace deskfind {
 
 class Control;
 class Form;
+class Link;
 class Panel;
 
 // Anything a form owns and lists: controls and menu items.
@@ -29,6 +30,7 @@ class Component {
   virtual bool IsLabel() const { return false; }
   // What kind of component this is, without run-time type information.
   virtual Control* AsControl() { return nullptr; }
+  virtual Link* AsLink() { return nullptr; }
   virtual const Panel* AsPanel() const { return nullptr; }
   // The menu command this component runs, or 0.
   virtual unsigned short MenuCommand() const { return 0; }
@@ -51,6 +53,8 @@ class Control : public Component {
   HWND Handle() const { return window_.Get(); }
   // The height that shows: a drop-down list's window also spans its dropped-down part.
   virtual int ShownHeight() const;
+  // Whether Tab reaches this control only after the form's other controls.
+  virtual bool TabsLast() const { return false; }
 
   int Left() const { return left_; }
   int Top() const { return top_; }

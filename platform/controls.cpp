@@ -39,6 +39,11 @@ void ShowRescaledBitmap(Control& control, UINT setImage, BitmapHandle& bitmap, i
   bitmap = std::move(rescaled);
 }
 
+FontSpec Underlined(FontSpec font) {
+  font.underline = true;
+  return font;
+}
+
 }  // namespace
 
 Label::Label(Form& owner, std::string name, int left, int top, std::string_view text, bool visible)
@@ -48,28 +53,40 @@ Label::Label(Form& owner, std::string name, int left, int top, std::string_view 
 
 Label::Label(Form& owner, std::string name, int left, int top, std::string_view text,
              const FontSpec& font, COLORREF color)
+    : Label(owner, std::move(name), left, top, text, font, color, 0) {}
+
+Label::Label(Form& owner, std::string name, int left, int top, std::string_view text,
+             const FontSpec& font, COLORREF color, DWORD extraStyle)
     : Control(owner, std::move(name), left, top, 0, 0) {
   SetFont(font);
   SetTextColor(color);
   const SIZE size = MeasureText(owner, font, Utf16(text));
   SetPixelSize(size.cx, size.cy);
-  CreateWindowFor(L"STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, text);
+  CreateWindowFor(L"STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX | extraStyle, 0, text);
 }
 
-Label::~Label() {
-  if (keyboardLink_ && Handle()) RemoveWindowSubclass(Handle(), &Label::LinkProc, 0);
+void Label::TextChanged() {
+  if (!Handle()) return;
+  const SIZE size = MeasureText(Owner(), Font(), Utf16(Text()));
+  SetPixelSize(size.cx, size.cy);
 }
 
-void Label::MakeKeyboardLink() {
-  if (keyboardLink_ || !Handle()) return;
-  keyboardLink_ = true;
-  SetWindowLongPtrW(Handle(), GWL_STYLE, GetWindowLongPtrW(Handle(), GWL_STYLE) | WS_TABSTOP);
-  SetWindowSubclass(Handle(), &Label::LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
+Link::Link(Form& owner, std::string name, int left, int top, std::string_view text,
+           const FontSpec& font, const LinkLook& look, std::string_view tooltip)
+    : Label(owner, std::move(name), left, top, text, Underlined(font), look.color, WS_TABSTOP),
+      visitedColor_(look.visitedColor) {
+  SetCursor(look.cursor);
+  SetTooltip(tooltip);
+  SetWindowSubclass(Handle(), &Link::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
-LRESULT CALLBACK Label::LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                 DWORD_PTR data) {
-  auto* label = reinterpret_cast<Label*>(data);
+Link::~Link() {
+  if (Handle()) RemoveWindowSubclass(Handle(), &Link::SubclassProc, 0);
+}
+
+LRESULT CALLBACK Link::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR, DWORD_PTR data) {
+  auto* link = reinterpret_cast<Link*>(data);
   switch (message) {
     case WM_GETDLGCODE: {
       // Enter belongs to the link, not to the form's default button.
@@ -82,12 +99,12 @@ LRESULT CALLBACK Label::LinkProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_KEYDOWN:
       // Bit 30: the key was already down, an auto-repeat.
       if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & (1 << 30))) {
-        label->Click();
+        link->Click();
         return 0;
       }
       break;
     case WM_SETFOCUS:
-      label->Owner().ScrollIntoView(*label);
+      link->Owner().ScrollIntoView(*link);
       InvalidateRect(window, nullptr, TRUE);
       break;
     case WM_KILLFOCUS:
@@ -107,12 +124,6 @@ LRESULT CALLBACK Label::LinkProc(HWND window, UINT message, WPARAM wParam, LPARA
       break;
   }
   return DefSubclassProc(window, message, wParam, lParam);
-}
-
-void Label::TextChanged() {
-  if (!Handle()) return;
-  const SIZE size = MeasureText(Owner(), Font(), Utf16(Text()));
-  SetPixelSize(size.cx, size.cy);
 }
 
 PushButton::PushButton(Form& owner, std::string name, int left, int top, int width, int height,

@@ -14,20 +14,39 @@ class Label : public Control {
         bool visible = true);
   Label(Form& owner, std::string name, int left, int top, std::string_view text,
         const FontSpec& font, COLORREF color = CLR_INVALID);
-  ~Label() override;
   bool IsLabel() const override { return true; }
 
-  // Makes the label a link the keyboard reaches: Tab stops on it after the form's other
-  // controls, it shows a focus rectangle, and Enter or Space does what a click does.
-  void MakeKeyboardLink();
-
  protected:
+  Label(Form& owner, std::string name, int left, int top, std::string_view text,
+        const FontSpec& font, COLORREF color, DWORD extraStyle);
   void TextChanged() override;
+};
+
+// How a link shows: its colour, its colour once visited, and the pointer over it.
+struct LinkLook {
+  COLORREF color = CLR_INVALID;
+  COLORREF visitedColor = CLR_INVALID;
+  HCURSOR cursor = nullptr;  // a shared cursor, never destroyed
+};
+
+// A label that opens something: its font underlined, in the link colour, with its own pointer
+// and tooltip. Tab reaches it after the form's other controls; it then shows a focus rectangle,
+// and Enter or Space does what a click does.
+class Link : public Label {
+ public:
+  Link(Form& owner, std::string name, int left, int top, std::string_view text,
+       const FontSpec& font, const LinkLook& look, std::string_view tooltip);
+  ~Link() override;
+  Link* AsLink() override { return this; }
+  bool TabsLast() const override { return true; }
+
+  // Shows the link in its visited colour from now on.
+  void MarkVisited() { SetTextColor(visitedColor_); }
 
  private:
-  static LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                   UINT_PTR id, DWORD_PTR data);
-  bool keyboardLink_ = false;
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR data);
+  COLORREF visitedColor_;
 };
 
 class PushButton : public Control {

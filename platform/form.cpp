@@ -410,12 +410,12 @@ bool Form::PreTranslateKey(const MSG& message) {
 }
 
 void Form::MoveFocus(bool backwards) {
-  // The controls in creation order (the windows' tab order), the keyboard links after them.
+  // The controls in creation order (the windows' tab order), those that tab last after them.
   std::vector<HWND> order;
   for (int pass = 0; pass < 2; ++pass) {
     for (const auto& component : components_) {
       Control* control = component->AsControl();
-      if (!control || !control->Handle() || control->IsLabel() != (pass == 1)) continue;
+      if (!control || !control->Handle() || control->TabsLast() != (pass == 1)) continue;
       HWND window = control->Handle();
       if ((GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(window) &&
           IsWindowEnabled(window)) {

@@ -113,8 +113,8 @@ class Form {
   // Scrolls just enough for the control to show whole.
   void ScrollIntoView(const Control& control);
 
-  // Keys the form handles before the dialog keys: Tab through the controls and then the
-  // keyboard links; scrolling keys when the content scrolls. True when the key was used.
+  // Keys the form handles before the dialog keys: Tab through the controls (those that tab
+  // last after the others); scrolling keys when the content scrolls. True when the key was used.
   bool PreTranslateKey(const MSG& message);
 
   // Content layout may change many controls at once; repaint once afterwards, and only where

@@ -48,11 +48,8 @@ Tpodbor_stola::Tpodbor_stola(Application& application)
   clickNaLety_ = &Add<Label>("Click_na_lety", 24, 568, "Click_na_lety", false);
   clickNaLety_->OnClick = [this](Component& sender) { Click_na_letyClick(sender); };
 
-  auto& siteLink = Add<Label>("Label6", 40, 8, SiteRoot, look::kSiteLinkFont, look::kLinkBlue);
-  siteLink.SetCursor(look::HandCursor());
-  siteLink.SetTooltip(kShopHost);
-  siteLink.MakeKeyboardLink();
-  siteLink.OnClick = [this](Component& sender) { Label6Click(sender); };
+  Add<Link>("Label6", 40, 8, SiteRoot, look::kHeadingFont, look::Links(), kShopHost).OnClick =
+      [this](Component& sender) { Label6Click(sender); };
   Add<Label>("Label7", 208, 10, std::string(kShopPhone) + std::string(kShopHours),
              look::kHeadingFont);
 
@@ -116,14 +113,9 @@ void Tpodbor_stola::selectClick(Component&) {
 
 void Tpodbor_stola::AddRow(const DeskRecord& desk, int top) {
   const std::string article = std::to_string(desk.article);
-  FontSpec linkFont = DefaultFont();
-  linkFont.underline = true;
-
-  auto& name = Add<Label>("_" + article, kNameLeft, top, NameText(desk), linkFont, look::kLinkBlue);
-  name.SetCursor(look::HandCursor());
-  name.SetTooltip(desk.name);
+  auto& name = Add<Link>("_" + article, kNameLeft, top, NameText(desk), DefaultFont(),
+                         look::Links(), desk.name);
   name.OnClick = clickNaLety_->OnClick;
-  name.MakeKeyboardLink();
 
   auto& dimensions =
       Add<Label>("__" + article, kDimensionsLeft, top, DimensionsText(desk), DefaultFont(), kBlack);
@@ -144,7 +136,7 @@ void Tpodbor_stola::Click_na_letyClick(Component& sender) {
   const std::string article = sender.Name().substr(1);
   ProductAddress = std::string(SiteRoot) + "/srch_art.php?art=" + article;
   OpenWithShiftHeld(podbor_stola->Handle(), ProductAddress);
-  if (Control* label = sender.AsControl()) label->SetTextColor(look::kVisitedPurple);
+  if (Link* link = sender.AsLink()) link->MarkVisited();
 }
 
 }  // namespace deskfind
