@@ -49,6 +49,11 @@ TAboutBox::TAboutBox(Application& application)
       "Label4", noticeLeft, noticeTop,
       "Для свободного распространения.\r\nПо всем вопросам звоните " + std::string(kShopPhone));
   SetFocus(okButton_->Handle());
+  AboutBox = this;
+}
+
+TAboutBox::~TAboutBox() {
+  if (AboutBox == this) AboutBox = nullptr;
 }
 
 void TAboutBox::Label3Click(Component&) { OpenWithShiftHeld(Handle(), SiteRoot); }

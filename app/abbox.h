@@ -10,6 +10,7 @@ class PushButton;
 class TAboutBox : public Form {
  public:
   explicit TAboutBox(Application& application);
+  ~TAboutBox() override;
 
   void Label3Click(Component& sender);
 
@@ -21,7 +22,7 @@ class TAboutBox : public Form {
   PushButton* okButton_ = nullptr;
 };
 
-// Points to the about box while one exists.
+// Points to the about box while one exists, null otherwise.
 extern TAboutBox* AboutBox;
 
 }  // namespace deskfind

@@ -72,20 +72,23 @@ Tbigform::Tbigform(Application& application)
   Add<MenuItem>("N4", help, "О программе", main_menu::kAbout).OnClick = [this](Component& sender) {
     N4Click(sender);
   };
+  bigform = this;
+}
+
+Tbigform::~Tbigform() {
+  if (bigform == this) bigform = nullptr;
 }
 
 void Tbigform::N2Click(Component&) { Close(); }
 
 void Tbigform::N4Click(Component&) {
   auto box = std::make_unique<TAboutBox>(App());
-  AboutBox = box.get();
   App().ShowModal(*box);
 }
 
 void Tbigform::N6Click(Component&) {
   // A new, empty window every time.
   auto window = std::make_unique<Tpodbor_stola>(App());
-  podbor_stola = window.get();
   App().ShowModal(*window);
 }
 

@@ -12,6 +12,7 @@ class Memo;
 class Tbigform : public Form {
  public:
   explicit Tbigform(Application& application);
+  ~Tbigform() override;
 
   void N2Click(Component& sender);
   void N4Click(Component& sender);
@@ -30,7 +31,7 @@ class Tbigform : public Form {
   Memo* memo1_ = nullptr;
 };
 
-// The program-wide reference to the main window, set at start-up.
+// The program-wide reference to the main window while it exists, null otherwise.
 extern Tbigform* bigform;
 
 }  // namespace deskfind

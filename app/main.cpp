@@ -14,7 +14,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   try {
     deskfind::Application application(instance, IDI_DESKFIND);
     deskfind::Tbigform mainWindow(application);
-    deskfind::bigform = &mainWindow;
     return application.Run(mainWindow);
   } catch (const std::exception& error) {
     // Only start-up can get here: handlers report their own errors.

@@ -73,6 +73,11 @@ Tpodbor_stola::Tpodbor_stola(Application& application)
       [this](Component& sender) { N4Click(sender); };
 
   OnActivate = [this] { FormActivate(); };
+  podbor_stola = this;
+}
+
+Tpodbor_stola::~Tpodbor_stola() {
+  if (podbor_stola == this) podbor_stola = nullptr;
 }
 
 void Tpodbor_stola::FormActivate() {

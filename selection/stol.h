@@ -14,6 +14,7 @@ class Label;
 class Tpodbor_stola : public Form {
  public:
   explicit Tpodbor_stola(Application& application);
+  ~Tpodbor_stola() override;
 
   void FormActivate();
   void Button1Click(Component& sender);
@@ -43,7 +44,7 @@ class Tpodbor_stola : public Form {
   Label* clickNaLety_ = nullptr;
 };
 
-// The program-wide reference to the selection window, set when one is created.
+// The program-wide reference to the selection window while one exists, null otherwise.
 extern Tpodbor_stola* podbor_stola;
 // The last product address a link opened.
 extern std::string ProductAddress;
