@@ -26,8 +26,8 @@ using namespace std::chrono_literals;
 
 using testing::HeaderValue;
 using testing::HttpReply;
-using testing::ReadBytes;
 using testing::LocalHttpServer;
+using testing::ReadBytes;
 using testing::ScopedProxy;
 
 // Every address reaches the test's server through the proxy; the host is never resolved.
