@@ -50,6 +50,7 @@ scripts/wine-session reset "$state"
 scripts/wine-session start "$state"
 ctest --preset win64 | tee build/win64-pass.log
 scripts/wine-session stop "$state"
+echo "Everything but the 32-bit pass took $((SECONDS / 60)) min $((SECONDS % 60)) s."
 
 # The program customers get, in a 32-bit Debian root made once under build/ (the soak test and
 # the cases that wait out the update's real time limits run in the 64-bit pass only).
@@ -67,6 +68,7 @@ if [ -n "${making_root:-}" ]; then
   ctest --preset win32 | tee build/win32-pass.log
   echo "64-bit pass: $(passed build/win64-pass.log)"
   echo "32-bit pass: $(passed build/win32-pass.log)"
+  echo "All took $((SECONDS / 60)) min $((SECONDS % 60)) s."
 else
   echo "64-bit pass: $(passed build/win64-pass.log)"
 fi
