@@ -86,6 +86,7 @@ using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
 using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using EventHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using MemoryDC = UniqueHandle<HDC, MemoryDCTraits>;
 
 // A window's device context for drawing outside WM_PAINT, released at scope end.

@@ -441,7 +441,7 @@ struct Transfer {
   const std::wstring target;
   DownloadRules rules;
   const Deadline deadline;
-  const FileHandle ended;  // set when the thread has handed over
+  const EventHandle ended;  // set when the thread has handed over
 
   SRWLOCK lock = SRWLOCK_INIT;
   bool givenUp = false;  // the caller has gone; the thread cleans up after itself

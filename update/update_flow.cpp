@@ -23,10 +23,10 @@ constexpr std::string_view kLeftBehindText = "\r\rНе удалось удали
 constexpr std::string_view kLocalFailureText = "\r\rНе удалось записать файл ";
 constexpr std::string_view kNotSignedText =
     "Закачанный файл не подписан магазином Столвер и удалён";
-constexpr std::string_view kNotSignedCaption = "Новая версия не запущена";
+// The caption of both boxes that refuse a downloaded program.
+constexpr std::string_view kNotStartedCaption = "Новая версия не запущена";
 constexpr std::string_view kNotNewerText =
     "Закачанный файл не является новой версией программы и удалён";
-constexpr std::string_view kNotNewerCaption = "Новая версия не запущена";
 constexpr std::string_view kOfferText =
     "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
 
@@ -66,10 +66,10 @@ void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& r
     return environment.ShowMessage(text, kErrorCaption, kMessageError);
   }
   if (result.status == DownloadResult::Status::kNotSigned) {
-    return environment.ShowMessage(kNotSignedText, kNotSignedCaption, kMessageError);
+    return environment.ShowMessage(kNotSignedText, kNotStartedCaption, kMessageError);
   }
   if (result.status == DownloadResult::Status::kNotNewer) {
-    return environment.ShowMessage(kNotNewerText, kNotNewerCaption, kMessageError);
+    return environment.ShowMessage(kNotNewerText, kNotStartedCaption, kMessageError);
   }
   ShowError(environment);
 }
