@@ -1,5 +1,6 @@
-// Start-up time: from launching a program to its main window being visible, against a
-// minimal one-window program launched the same way. Prints medians and their ratio.
+// Start-up time: from launching a program to its main window being visible and answering for
+// its title, which its thread does once the first paint is done, against a minimal one-window
+// program launched the same way. Prints medians and their ratio.
 #include <windows.h>
 
 #include <algorithm>
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   const double programMedian = Median(programTimes), minimalMedian = Median(minimalTimes);
   std::printf(
       "start-up to main window, median of %d: deskfind %.1f ms, minimal %.1f ms, "
-      "ratio %.2f (target <= 1.5)\n",
+      "ratio %.2f (target <= 1.3)\n",
       runs, programMedian, minimalMedian, programMedian / minimalMedian);
   return 0;
 }
