@@ -52,8 +52,7 @@ ctest --preset win64 | tee build/win64-pass.log
 scripts/wine-session stop "$state"
 echo "Everything but the 32-bit pass took $((SECONDS / 60)) min $((SECONDS % 60)) s."
 
-# The program customers get, in a 32-bit Debian root made once under build/ (the soak test and
-# the cases that wait out the update's real time limits run in the 64-bit pass only).
+# The program customers get, in a 32-bit Debian root made once under build/: the same tests.
 echo "$i386_verdict"
 if [ -n "${making_root:-}" ]; then
   started=$(date +%s)
