@@ -3,6 +3,7 @@
 #include <string>
 
 #include "assets/resource_ids.h"
+#include "deskfind_version.h"
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "shop/identity.h"
@@ -30,7 +31,7 @@ TAboutBox::TAboutBox(Application& application)
     return std::pair{kPanelLeft + left, kPanelTop + top};
   };
   auto [versionLeft, versionTop] = onPanel(144, 80);
-  Add<Label>("Version", versionLeft, versionTop, "Version 1.0");
+  Add<Label>("Version", versionLeft, versionTop, "Version " DESKFIND_VERSION_POINT);
   auto [creditLeft, creditTop] = onPanel(112, 160);
   Add<Label>("Label5", creditLeft, creditTop, kMakerCredit);
   auto [makerLeft, makerTop] = onPanel(144, 104);

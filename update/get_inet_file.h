@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "platform/win32_handles.h"
@@ -48,5 +49,10 @@ using DownloadedFile = FileHandle;
 // when the local file cannot be created, written or moved.
 DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
                            const DownloadRules& rules = {}, DownloadedFile* keep = nullptr);
+
+// Fetches address as GetInetFile does (the same redirects, deadlines and rules) into
+// memory only; `body` holds the whole body when the result is done.
+DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules,
+                            std::string& body);
 
 }  // namespace deskfind

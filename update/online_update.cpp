@@ -17,6 +17,8 @@
 #include "update/program_file.h"
 #include "update/update_flow.h"
 #include "update/version_number.h"
+#include "update/version_record.h"
+#include "update/version_signature.h"
 
 namespace deskfind {
 namespace {
@@ -103,6 +105,27 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
 
   bool StartProgram(const std::string& path) override {
     return ShellOpen(mainWindow_.Handle(), "open", path) > kShellSucceeded;
+  }
+
+  bool IsSigned() override {
+    signer_ = RunningProgramSigner();
+    return signer_.has_value();
+  }
+  DownloadResult DownloadBytes(std::string_view address, DownloadKind kind,
+                               std::string& body) override {
+    DownloadRules rules;
+    rules.maxBytes =
+        kind == DownloadKind::kVersionSignature ? kMaxVersionSignatureBytes : kMaxVersionFileBytes;
+    return GetInetBytes(address, rules, body);
+  }
+  bool SignedByShop(std::string_view data, std::string_view signature) override {
+    return signer_ && VersionDataSignedBy(data, signature, *signer_);
+  }
+  std::optional<UtcSeconds> AcceptedIssued() override { return deskfind::AcceptedIssued(); }
+  void KeepAcceptedIssued(UtcSeconds issued) override { deskfind::KeepAcceptedIssued(issued); }
+  UtcSeconds Now() override { return UtcNow(); }
+  void StoreVersionFile(const std::string& path, std::string_view bytes) override {
+    deskfind::StoreVersionFile(path, bytes);
   }
 
  private:

@@ -9,6 +9,7 @@ namespace deskfind {
 namespace {
 
 constexpr std::string_view kVersionFilePath = "/proga/version.txt";
+constexpr std::string_view kVersionSignaturePath = "/proga/version.sig";
 constexpr std::string_view kProgramFilePath = "/proga/deskfind.exe";
 constexpr std::string_view kVersionFileName = "version.txt";
 constexpr std::string_view kProgramNamePrefix = "deskfind";
@@ -27,6 +28,18 @@ constexpr std::string_view kNotSignedText =
 constexpr std::string_view kNotStartedCaption = "Новая версия не запущена";
 constexpr std::string_view kNotNewerText =
     "Закачанный файл не является новой версией программы и удалён";
+// The boxes of version data that a signed copy does not accept.
+constexpr std::string_view kUncheckedCaption = "Новая версия не проверена";
+constexpr std::string_view kDataNotSignedText =
+    "Сведения о новой версии программы на сайте не подписаны магазином.";
+constexpr std::string_view kDataExpiredText =
+    "Сведения о новой версии программы на сайте устарели: они действительны до ";
+constexpr std::string_view kDataExpiredAdvice = ".\r\rПопробуйте позже.";
+constexpr std::string_view kClockBehindText =
+    "Часы этого компьютера отстают: сведения о новой версии программы выпущены ";
+constexpr std::string_view kClockBehindAdvice = ".\r\rПроверьте дату и время.";
+constexpr std::string_view kDataOlderText =
+    "Сведения о новой версии программы старше уже полученных: возможно, их подменили.";
 constexpr std::string_view kOfferText =
     "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
 
@@ -74,6 +87,79 @@ void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& r
   ShowError(environment);
 }
 
+// An unsigned copy stores whatever the site sends, and reads it back. nullopt when a box has
+// ended the command.
+std::optional<std::string> FetchVersionFile(UpdateEnvironment& environment,
+                                            const std::string& versionFile) {
+  const DownloadResult download =
+      environment.Download(SiteAddress(kVersionFilePath), versionFile, DownloadKind::kVersionFile);
+  if (!download.Done()) {
+    ShowDownloadFailure(environment, download);
+    return std::nullopt;
+  }
+  std::optional<std::string> bytes =
+      environment.ReadVersionFile(versionFile, kMaxVersionFileBytes + 1);
+  if (!bytes) ShowError(environment);
+  return bytes;
+}
+
+// The box of version data that failed a check.
+void ShowUnchecked(UpdateEnvironment& environment, Freshness freshness,
+                   const std::optional<VersionDates>& dates) {
+  switch (freshness) {
+    case Freshness::kAccepted:
+      return;
+    case Freshness::kNotSigned:
+      return environment.ShowMessage(kDataNotSignedText, kUncheckedCaption, kMessageError);
+    case Freshness::kExpired:
+      return environment.ShowMessage(
+          std::string(kDataExpiredText) + DayText(dates->expires) + std::string(kDataExpiredAdvice),
+          kUncheckedCaption, kMessageWarning);
+    case Freshness::kClockBehind:
+      return environment.ShowMessage(
+          std::string(kClockBehindText) + DayText(dates->issued) + std::string(kClockBehindAdvice),
+          kUncheckedCaption, kMessageWarning);
+    case Freshness::kOlder:
+      return environment.ShowMessage(kDataOlderText, kUncheckedCaption, kMessageError);
+  }
+}
+
+// A signed copy takes the version file into memory with its signature, and stores it, with the
+// time it was issued, only when it is the shop's and fresh. nullopt when a box has ended the
+// command; nothing is stored then.
+std::optional<std::string> FetchSignedVersionData(UpdateEnvironment& environment,
+                                                  const std::string& versionFile) {
+  std::string bytes;
+  const DownloadResult download =
+      environment.DownloadBytes(SiteAddress(kVersionFilePath), DownloadKind::kVersionFile, bytes);
+  if (!download.Done()) {
+    ShowDownloadFailure(environment, download);
+    return std::nullopt;
+  }
+  environment.ShowVersionText(FirstLine(bytes));
+  if (bytes.size() > kMaxVersionFileBytes) {
+    ShowError(environment);
+    return std::nullopt;
+  }
+  std::string signature;
+  const bool signedByShop = environment
+                                .DownloadBytes(SiteAddress(kVersionSignaturePath),
+                                               DownloadKind::kVersionSignature, signature)
+                                .Done() &&
+                            environment.SignedByShop(bytes, signature);
+  const std::optional<VersionDates> dates = ReadVersionDates(bytes);
+  const std::optional<UtcSeconds> accepted = environment.AcceptedIssued();
+  const Freshness freshness =
+      DecideFreshness(signedByShop, dates, accepted, kReleaseTime, environment.Now());
+  if (freshness != Freshness::kAccepted) {
+    ShowUnchecked(environment, freshness, dates);
+    return std::nullopt;
+  }
+  if (!accepted || dates->issued > *accepted) environment.KeepAcceptedIssued(dates->issued);
+  environment.StoreVersionFile(versionFile, bytes);
+  return bytes;
+}
+
 // Everything between the two cursor changes; returns having shown the outcome, if any.
 void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   std::string folder = environment.UpdateFolder();
@@ -81,14 +167,13 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
 
   const std::string versionFile = folder + std::string(kVersionFileName);
-  const DownloadResult versionDownload =
-      environment.Download(SiteAddress(kVersionFilePath), versionFile, DownloadKind::kVersionFile);
-  if (!versionDownload.Done()) return ShowDownloadFailure(environment, versionDownload);
+  const bool signedCopy = environment.IsSigned();
   const std::optional<std::string> versionBytes =
-      environment.ReadVersionFile(versionFile, kMaxVersionFileBytes + 1);
-  if (!versionBytes) return ShowError(environment);
+      signedCopy ? FetchSignedVersionData(environment, versionFile)
+                 : FetchVersionFile(environment, versionFile);
+  if (!versionBytes) return;
   const std::string versionText = FirstLine(*versionBytes);
-  environment.ShowVersionText(versionText);
+  if (!signedCopy) environment.ShowVersionText(versionText);
   if (versionBytes->size() > kMaxVersionFileBytes) return ShowError(environment);
 
   const std::optional<VersionValue> version =

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "update/download_result.h"
+#include "update/version_data.h"
 
 namespace deskfind {
 
@@ -15,12 +16,15 @@ inline constexpr unsigned kMessageError = 0x10;    // stop-sign icon, OK button
 
 // A longer version file is not ours: it counts as a failed download.
 inline constexpr std::size_t kMaxVersionFileBytes = 64 * std::size_t{1024};
+// The version file's signature is a few hundred bytes; a longer one is not ours.
+inline constexpr std::size_t kMaxVersionSignatureBytes = 16 * std::size_t{1024};
 
 // The two files the command downloads; each has its own limits and checks.
 enum class DownloadKind {
-  kVersionFile,  // at most kMaxVersionFileBytes, within 30 s in all
-  kProgram,      // a Windows program (if this one is signed: signed like it, and a newer
-                 // version of it), within 10 minutes and never 30 s without a byte
+  kVersionFile,       // at most kMaxVersionFileBytes, within 30 s in all
+  kVersionSignature,  // at most kMaxVersionSignatureBytes, within 30 s in all
+  kProgram,           // a Windows program (if this one is signed: signed like it, and a newer
+                      // version of it), within 10 minutes and never 30 s without a byte
 };
 
 // What the update command needs from the window, the network and the disk. Texts and paths
@@ -54,11 +58,31 @@ class UpdateEnvironment {
                                                      std::size_t maxBytes) = 0;
   // Opens the program through the shell; false when the shell fails.
   virtual bool StartProgram(const std::string& path) = 0;
+
+  // --- The version data of a signed copy, which must be signed by the shop and fresh
+  // True when this copy carries a certificate table (whether or not it can be read).
+  virtual bool IsSigned() = 0;
+  // Fetches address into memory only, with the limits of its kind; nothing is written.
+  virtual DownloadResult DownloadBytes(std::string_view address, DownloadKind kind,
+                                       std::string& body) = 0;
+  // True when signature is a detached signature of exactly data, made with the key of the
+  // certificate that signed this copy, in the one form the shop makes.
+  virtual bool SignedByShop(std::string_view data, std::string_view signature) = 0;
+  // The newest `issued` accepted on this computer before; nullopt when there is none.
+  virtual std::optional<UtcSeconds> AcceptedIssued() = 0;
+  // Keeps `issued` as the newest accepted; a later one kept meanwhile stays.
+  virtual void KeepAcceptedIssued(UtcSeconds issued) = 0;
+  virtual UtcSeconds Now() = 0;
+  // Replaces the file at path with bytes, whole or not at all.
+  virtual void StoreVersionFile(const std::string& path, std::string_view bytes) = 0;
 };
 
 // The menu command that looks for a newer version on the shop's site, downloads it into the
 // update folder as deskfind<version>.exe (version being the first line of the site's version
 // file, as written there) and, if the user agrees, starts it and closes this program.
+// A signed copy first checks the version file against its signature (version.sig beside it)
+// and its dates, and stores it, and the time it was issued, only when every check passed: a
+// network that keeps serving old data cannot hold it on an old version unnoticed.
 // Shows the hourglass cursor while it works (again after each question) and restores the
 // cursor last on every path. Any
 // failure, including an exception from the environment, ends in one error box, which names the

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "deskfind_version.h"
+
 namespace deskfind {
 
 // A version number as a fixed-point value with four decimal places: 1,1 is stored as 11000.
@@ -19,8 +21,9 @@ struct VersionValue {
   friend constexpr bool operator>(VersionValue a, VersionValue b) { return a.scaled > b.scaled; }
 };
 
-// The version of this build of the program.
-inline constexpr VersionValue kCurrentVersion{1 * VersionValue::kScale};
+// The version of this build of the program: the project's version, as FILEVERSION has it.
+inline constexpr VersionValue kCurrentVersion{DESKFIND_VERSION_MAJOR * VersionValue::kScale +
+                                              DESKFIND_VERSION_MINOR};
 
 // The text before the first CR or LF (the whole text when there is none), untrimmed.
 std::string FirstLine(std::string_view fileBytes);

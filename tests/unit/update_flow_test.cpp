@@ -1,6 +1,7 @@
 #include "update/update_flow.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -102,6 +103,37 @@ class RecordingEnvironment : public UpdateEnvironment {
   bool StartProgram(const std::string& path) override {
     Record("start " + path);
     return shellWorks;
+  }
+
+  // A signed copy: the site's signatures name the exact bytes they sign.
+  bool isSigned = false;
+  std::map<std::string, std::string> signatures;  // signature -> the bytes it signs
+  std::optional<UtcSeconds> accepted;
+  UtcSeconds now = 0;
+
+  bool IsSigned() override { return isSigned; }
+  DownloadResult DownloadBytes(std::string_view address, DownloadKind kind,
+                               std::string& body) override {
+    Record("fetch " + std::string(address) +
+           (kind == DownloadKind::kVersionSignature ? " signature" : " version"));
+    const auto found = site.find(std::string(address));
+    if (found == site.end()) return {};
+    body = found->second;
+    return {DownloadResult::Status::kDone, {}};
+  }
+  bool SignedByShop(std::string_view data, std::string_view signature) override {
+    const auto found = signatures.find(std::string(signature));
+    return found != signatures.end() && found->second == data;
+  }
+  std::optional<UtcSeconds> AcceptedIssued() override { return accepted; }
+  void KeepAcceptedIssued(UtcSeconds issued) override {
+    Record("keep " + UtcTimeText(issued));
+    accepted = issued;
+  }
+  UtcSeconds Now() override { return now; }
+  void StoreVersionFile(const std::string& path, std::string_view bytes) override {
+    Record("store " + path);
+    disk[path] = bytes;
   }
 
  private:
@@ -293,6 +325,121 @@ TEST_F(UpdateFlow, ThrowingErrorBoxAndCursorDoNotEscape) {
   environment = RecordingEnvironment();
   environment.throwAt = "cursor";
   EXPECT_EQ(Run().back(), "cursor");
+}
+
+// A signed copy. The site serves version data issued 2026-12-09T10:00:00Z and valid 45 days,
+// and a signature of it; the clock is an hour after its issue.
+class SignedUpdateFlow : public UpdateFlow {
+ protected:
+  static constexpr char kSignatureAddress[] = "http://www.stolver.ru/proga/version.sig";
+  static constexpr UtcSeconds kIssued = 1796810400;
+  static constexpr UtcSeconds kDay = kSecondsPerDay;
+
+  static std::string Data(const std::string& issued = "2026-12-09T10:00:00Z") {
+    return "1,1\r\nissued " + issued + "\r\nexpires 2027-01-23T10:00:00Z\r\n";
+  }
+  void SetUp() override { Reset(); }
+  void Reset() {
+    environment = RecordingEnvironment();
+    environment.isSigned = true;
+    environment.now = kIssued + 3600;
+  }
+  // The data and a signature of `signs` (by default, of the data itself).
+  void PublishSigned(const std::string& data, std::optional<std::string> signs = std::nullopt) {
+    Publish(data);
+    environment.site[kSignatureAddress] = "signature of " + data;
+    environment.signatures["signature of " + data] = signs.value_or(data);
+  }
+  static Calls UpToChecks() {
+    return {"hourglass", "fetch "s + kVersionAddress + " version",
+            "fetch "s + kSignatureAddress + " signature"};
+  }
+  static std::string Box(unsigned style, const std::string& text) {
+    return "message " + std::to_string(style) + " Новая версия не проверена: " + text;
+  }
+};
+
+TEST_F(SignedUpdateFlow, StoresDataThatPassedEveryCheckWithItsIssuedThenOffers) {
+  environment.disk[kVersionFile] = "1,0 stored before";
+  PublishSigned(Data());
+  environment.answers = {false};
+  EXPECT_EQ(Run(), Then(UpToChecks(), {"keep 2026-12-09T10:00:00Z", "store " + kVersionFile,
+                                       Confirmed(kOfferText), "cursor"}));
+  EXPECT_EQ(environment.disk.at(kVersionFile), Data());
+  EXPECT_EQ(environment.accepted, kIssued);
+  EXPECT_EQ(environment.memo, "1,1");
+}
+
+TEST_F(SignedUpdateFlow, EachFailedCheckEndsInItsBoxAndStoresNothing) {
+  const std::string notSigned =
+      Box(kMessageError, "Сведения о новой версии программы на сайте не подписаны магазином.");
+  const std::string expired = Box(kMessageWarning,
+                                  "Сведения о новой версии программы на сайте устарели: они "
+                                  "действительны до 23.01.2027.\r\rПопробуйте позже.");
+  const std::string clockBehind = Box(kMessageWarning,
+                                      "Часы этого компьютера отстают: сведения о новой версии "
+                                      "программы выпущены 09.12.2026.\r\rПроверьте дату и время.");
+  const std::string older = Box(kMessageError,
+                                "Сведения о новой версии программы старше уже полученных: "
+                                "возможно, их подменили.");
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::string box;
+  };
+  const Case cases[] = {
+      {"no signature", [this] { Publish(Data()); }, notSigned},
+      {"a signature of other bytes", [this] { PublishSigned(Data(), "1,0" + Data().substr(3)); },
+       notSigned},
+      {"no dates", [this] { PublishSigned("1,1\r\n"); }, notSigned},
+      {"a date that does not exist", [this] { PublishSigned(Data("2027-02-29T10:00:00Z")); },
+       notSigned},
+      {"expired",
+       [this] {
+         PublishSigned(Data());
+         environment.now = kIssued + 45 * kDay;
+       },
+       expired},
+      {"issued more than a day ahead of the clock",
+       [this] {
+         PublishSigned(Data());
+         environment.now = kIssued - kDay - 1;
+       },
+       clockBehind},
+      {"older than accepted before",
+       [this] {
+         PublishSigned(Data());
+         environment.accepted = kIssued + 1;
+       },
+       older},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    environment.disk[kVersionFile] = "1,0 stored before";
+    c.arrange();
+    const std::optional<UtcSeconds> acceptedBefore = environment.accepted;
+    environment.answers = {true, true};
+    EXPECT_EQ(Run(), Then(UpToChecks(), {c.box, "cursor"})) << c.name;
+    EXPECT_EQ(environment.disk.at(kVersionFile), "1,0 stored before") << c.name;
+    EXPECT_EQ(environment.accepted, acceptedBefore) << c.name;
+  }
+}
+
+TEST_F(SignedUpdateFlow, TheSameDataAgainIsAcceptedAndALowerIssuedAfterAHigherIsNot) {
+  PublishSigned(Data());
+  environment.answers = {false, false};
+  Run();
+  environment.calls.clear();
+  EXPECT_EQ(Run(), Then(UpToChecks(), {"store " + kVersionFile, Confirmed(kOfferText), "cursor"}));
+
+  PublishSigned(Data("2026-12-09T09:59:59Z"));
+  environment.calls.clear();
+  EXPECT_EQ(Run(), Then(UpToChecks(), {Box(kMessageError,
+                                           "Сведения о новой версии программы старше уже "
+                                           "полученных: возможно, их подменили."),
+                                       "cursor"}));
+  EXPECT_EQ(environment.disk.at(kVersionFile), Data());
+  EXPECT_EQ(environment.accepted, kIssued);
 }
 
 // A fragment is never sent, and a redirect leads only to http or https, never down from https.

@@ -3,8 +3,11 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
+
+#include "update/version_data.h"
 
 namespace deskfind {
 
@@ -130,6 +133,114 @@ TEST(IsNewer, OnlyAboveVersionOne) {
   EXPECT_TRUE(IsNewer(*Comma("1,00006")));
   EXPECT_TRUE(IsNewer(*Comma("1,00015")));
   EXPECT_FALSE(IsNewer(*Comma("-2")));
+}
+
+// 2026-12-09T10:00:00Z and the days around it.
+constexpr UtcSeconds kDay = kSecondsPerDay;
+constexpr UtcSeconds kIssued = 1796810400;
+
+TEST(UtcTime, ReadsOnlyRealMomentsInTheOneForm) {
+  const std::tuple<const char*, std::optional<UtcSeconds>> cases[] = {
+      {"2026-12-09T10:00:00Z", kIssued},
+      {"1970-01-01T00:00:00Z", 0},
+      {"2000-02-29T00:00:00Z", 951782400},  // a leap year that is a multiple of 400
+      {"2028-02-29T23:59:59Z", 1835481599},
+      {"2026-02-29T00:00:00Z", std::nullopt},  // 29 February of a common year
+      {"2100-02-29T00:00:00Z", std::nullopt},  // a century that is no leap year
+      {"2026-04-31T00:00:00Z", std::nullopt},
+      {"2026-13-01T00:00:00Z", std::nullopt},
+      {"2026-00-10T00:00:00Z", std::nullopt},
+      {"2026-12-00T00:00:00Z", std::nullopt},
+      {"2026-12-09T24:00:00Z", std::nullopt},
+      {"2026-12-09T10:60:00Z", std::nullopt},
+      {"2026-12-09T10:00:60Z", std::nullopt},  // no leap seconds
+      {"2026-12-09T10:00:00", std::nullopt},
+      {"2026-12-09T10:00:00+00:00", std::nullopt},
+      {"2026-12-09 10:00:00Z", std::nullopt},
+      {"2026-12-9T10:00:00Z", std::nullopt},
+      {"2026-12-09T10:00:00.5Z", std::nullopt},
+      {"2026-12-09T10:00:00Z ", std::nullopt},
+      {" 2026-12-09T10:00:00Z", std::nullopt},
+      {"+026-12-09T10:00:00Z", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [text, moment] : cases) EXPECT_EQ(ParseUtcTime(text), moment) << text;
+  for (const UtcSeconds moment : {UtcSeconds{0}, kIssued, UtcSeconds{951782400}, 253402300799}) {
+    EXPECT_EQ(ParseUtcTime(UtcTimeText(moment)), moment) << moment;
+  }
+  EXPECT_EQ(DayText(kIssued), "09.12.2026");
+  EXPECT_EQ(DayText(951782400 + kDay - 1), "29.02.2000");
+}
+
+TEST(VersionDates, ReadsOneIssuedAndOneExpiresLineAfterTheFirst) {
+  using namespace std::string_literals;
+  const VersionDates dates{kIssued, kIssued + 45 * kDay};
+  const std::string issued = "issued 2026-12-09T10:00:00Z";
+  const std::string expires = "expires 2027-01-23T10:00:00Z";
+  const std::string longLine(70000, 'x');
+  const std::tuple<std::string, std::optional<VersionDates>> cases[] = {
+      {"1,1\r\n" + issued + "\r\n" + expires + "\r\n", dates},
+      {"1,1\n" + issued + "\n" + expires, dates},
+      {"1,1\r" + issued + "\r" + expires + "\r", dates},
+      {"1,1\r\n" + expires + "\r\n\r\n" + issued + "\n", dates},  // either order, empty lines
+      {"1,1\r\nnotes\r\n" + issued + "\r\n" + longLine + "\r\n" + expires, dates},
+      {longLine + "\r\n" + issued + "\r\n" + expires, dates},
+      {"1,1\r\n" + issued + "\r\n", std::nullopt},
+      {"1,1\r\n" + expires + "\r\n", std::nullopt},
+      {"1,1", std::nullopt},
+      {"", std::nullopt},
+      // The first line is the version text, whatever it says.
+      {issued + "\r\n" + expires, std::nullopt},
+      {"1,1\r\n" + issued + "\r\n" + issued + "\r\n" + expires, std::nullopt},
+      {"1,1\r\n" + issued + "\r\n" + expires + "\r\n" + expires, std::nullopt},
+      {"1,1\r\n" + issued + "\r\nexpires 2027-02-29T10:00:00Z", std::nullopt},
+      {"1,1\r\n" + issued + "\r\nexpires 2027-01-23", std::nullopt},
+      {"1,1\r\n" + issued + "\r\nexpires  2027-01-23T10:00:00Z", std::nullopt},
+      {"1,1\r\n" + issued + "\r\nexpires 2027-01-23T10:00:00Z" + longLine, std::nullopt},
+      {"1,1\r\n" + issued + "\r\n" + expires + "\0"s, std::nullopt},
+      {"1,1\r\nIssued 2026-12-09T10:00:00Z\r\n" + expires, std::nullopt},
+  };
+  for (const auto& [file, expected] : cases) {
+    EXPECT_EQ(ReadVersionDates(file), expected) << file.substr(0, 80);
+  }
+}
+
+TEST(Freshness, ChecksSignatureExpiryClockAndAgeInThisOrder) {
+  const std::optional<UtcSeconds> none;
+  const VersionDates dates{kIssued, kIssued + 45 * kDay};
+  const UtcSeconds now = kIssued + kDay;
+  struct Case {
+    const char* name;
+    bool signedByShop;
+    std::optional<VersionDates> dates;
+    std::optional<UtcSeconds> stored;
+    UtcSeconds releaseTime;
+    UtcSeconds now;
+    Freshness outcome;
+  };
+  const Case cases[] = {
+      {"fresh", true, dates, none, 0, now, Freshness::kAccepted},
+      {"the same issued again", true, dates, kIssued, 0, now, Freshness::kAccepted},
+      {"newer than the stored", true, dates, kIssued - 1, 0, now, Freshness::kAccepted},
+      {"issued at the release", true, dates, none, kIssued, now, Freshness::kAccepted},
+      {"not signed", false, dates, none, 0, now, Freshness::kNotSigned},
+      {"no dates", true, std::nullopt, none, 0, now, Freshness::kNotSigned},
+      {"not signed and expired", false, VersionDates{0, 1}, none, 0, now, Freshness::kNotSigned},
+      {"expires now", true, dates, none, 0, dates.expires, Freshness::kExpired},
+      {"expired", true, dates, none, 0, dates.expires + 1, Freshness::kExpired},
+      {"expired and older", true, dates, kIssued + 1, 0, dates.expires, Freshness::kExpired},
+      {"a day ahead of the clock", true, dates, none, 0, kIssued - kDay, Freshness::kAccepted},
+      {"more than a day ahead", true, dates, none, 0, kIssued - kDay - 1, Freshness::kClockBehind},
+      {"ahead and older", true, dates, kIssued + 1, 0, kIssued - kDay - 1, Freshness::kClockBehind},
+      {"older than the stored", true, dates, kIssued + 1, 0, now, Freshness::kOlder},
+      {"older than the release", true, dates, none, kIssued + 1, now, Freshness::kOlder},
+      {"stored below the release", true, dates, kIssued - kDay, kIssued + 1, now,
+       Freshness::kOlder},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecideFreshness(c.signedByShop, c.dates, c.stored, c.releaseTime, c.now), c.outcome)
+        << c.name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include <string>
+
+#include "platform/utf16.h"
+#include "update/get_inet_file.h"
+
+namespace deskfind {
+
+// Through a file in the user's temporary folder that is removed as soon as it has been read.
+DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules,
+                            std::string& body) {
+  body.clear();
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) return {};
+  const std::wstring path = std::wstring(folder, length) + L"deskfind-bytes-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(GetTickCount64()) + L".tmp";
+  DownloadedFile file;
+  DownloadResult result = GetInetFile(address, Utf8(path), rules, &file);
+  if (!result.Done()) return result;
+  FILE_DISPOSITION_INFO remove{TRUE};
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > rules.maxBytes) {
+    result.status = DownloadResult::Status::kFailed;
+  } else {
+    body.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!body.empty() &&
+        (!ReadFile(file.Get(), body.data(), static_cast<DWORD>(body.size()), &read, nullptr) ||
+         read != body.size())) {
+      body.clear();
+      result.status = DownloadResult::Status::kFailed;
+    }
+  }
+  SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof(remove));
+  return result;
+}
+
+}  // namespace deskfind

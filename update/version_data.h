@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "deskfind_version.h"
+
+namespace deskfind {
+
+// A moment as seconds since 1970-01-01T00:00:00Z.
+using UtcSeconds = std::int64_t;
+inline constexpr UtcSeconds kSecondsPerDay = 24 * 60 * 60;
+
+// The lowest `issued` this copy accepts: the time of its own release (SOURCE_DATE_EPOCH when it
+// was built; 0 for a development build), so that a fresh install cannot be given version data
+// older than itself.
+inline constexpr UtcSeconds kReleaseTime = DESKFIND_RELEASE_TIME;
+
+// "2026-12-09T10:00:00Z" exactly: a real date of the Gregorian calendar and a time of day up to
+// 23:59:59, in UTC. Anything else gives nullopt.
+std::optional<UtcSeconds> ParseUtcTime(std::string_view text);
+// The same form, for storing a moment that ParseUtcTime reads back.
+std::string UtcTimeText(UtcSeconds moment);
+// The UTC day as the boxes show it: "09.12.2026".
+std::string DayText(UtcSeconds moment);
+
+// When the site's version data was made and until when it holds.
+struct VersionDates {
+  UtcSeconds issued = 0;
+  UtcSeconds expires = 0;
+  friend bool operator==(const VersionDates& a, const VersionDates& b) {
+    return a.issued == b.issued && a.expires == b.expires;
+  }
+};
+
+// The lines after the version file's first one (a CR, an LF or the pair ends a line): exactly one
+// "issued <time>" and one "expires <time>" line, in either order. Other lines are left to later
+// versions of the file; a second line of either name makes the data ambiguous. nullopt when
+// either is missing, repeated or not a time that ParseUtcTime reads.
+std::optional<VersionDates> ReadVersionDates(std::string_view fileBytes);
+
+// What the checks of signed version data decide, first failure first.
+enum class Freshness {
+  kAccepted,
+  kNotSigned,    // no valid signature of the shop, or no readable dates
+  kExpired,      // `expires` has come
+  kClockBehind,  // `issued` lies more than a day after this computer's clock
+  kOlder,        // `issued` is before the newest accepted earlier, or before this release
+};
+
+// The checks in their order. `storedIssued` is the newest `issued` this computer accepted before
+// (none yet: nullopt); `releaseTime` is the lowest `issued` this copy ever accepts. The same
+// `issued` as the stored one passes: the site serves the same data until it is renewed.
+Freshness DecideFreshness(bool signedByShop, const std::optional<VersionDates>& dates,
+                          std::optional<UtcSeconds> storedIssued, UtcSeconds releaseTime,
+                          UtcSeconds now);
+
+}  // namespace deskfind

@@ -1,0 +1,85 @@
+#include "update/version_record.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/utf16.h"
+#include "platform/win32_handles.h"
+#include "update/download_result.h"
+
+namespace deskfind {
+namespace {
+
+constexpr wchar_t kKey[] = L"Software\\Столвер\\deskfind";
+constexpr wchar_t kIssuedValue[] = L"VersionIssued";
+// FILETIME counts 100-nanosecond steps from 1601-01-01.
+constexpr ULONGLONG kStepsPerSecond = 10'000'000;
+constexpr ULONGLONG kSecondsFrom1601To1970 = 11'644'473'600;
+
+// The file, named with the system's reason for the last error.
+[[noreturn]] void ThrowStoreError(const std::string& path) {
+  wchar_t reason[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                GetLastError(), 0, reason, 512, nullptr);
+  while (length > 0 && (reason[length - 1] == L'\r' || reason[length - 1] == L'\n')) --length;
+  throw LocalFileError(path, Utf8(std::wstring_view(reason, length)));
+}
+
+}  // namespace
+
+std::optional<UtcSeconds> AcceptedIssued() {
+  wchar_t text[64] = {};
+  DWORD size = sizeof(text);
+  if (RegGetValueW(HKEY_CURRENT_USER, kKey, kIssuedValue, RRF_RT_REG_SZ, nullptr, text, &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return ParseUtcTime(Utf8(text));
+}
+
+void KeepAcceptedIssued(UtcSeconds issued) {
+  const std::optional<UtcSeconds> kept = AcceptedIssued();
+  if (kept && *kept >= issued) return;
+  const std::wstring text = Utf16(UtcTimeText(issued));
+  const auto size = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  if (RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kIssuedValue, REG_SZ, text.c_str(), size) !=
+      ERROR_SUCCESS) {
+    throw std::runtime_error("cannot keep the version data's time");
+  }
+}
+
+UtcSeconds UtcNow() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const ULONGLONG steps = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return static_cast<UtcSeconds>(steps / kStepsPerSecond - kSecondsFrom1601To1970);
+}
+
+void StoreVersionFile(const std::string& path, std::string_view bytes) {
+  const std::wstring target = Utf16(path);
+  const std::wstring written = target + L".new";
+  const HANDLE created = CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) ThrowStoreError(path);
+  FileHandle file(created);
+  DWORD done = 0;
+  bool stored =
+      WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+      done == bytes.size();
+  DWORD error = GetLastError();
+  file.Reset();  // a file open for writing cannot be moved
+  if (stored) {
+    stored = MoveFileExW(written.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    error = GetLastError();
+  }
+  if (!stored) {
+    DeleteFileW(written.c_str());
+    SetLastError(error);
+    ThrowStoreError(path);
+  }
+}
+
+}  // namespace deskfind
