@@ -1,18 +1,38 @@
 #!/usr/bin/env bash
-# Builds the program customers get and its archive, the same bytes on every run of a commit:
+# Builds the program customers get, its archive and the site's files, the same bytes on every
+# run of a commit:
 #   dist/deskfind.exe          the stripped, statically linked 32-bit program (win32 preset)
 #   dist/deskfind-VERSION.zip  deskfind.exe and readme.txt, the customers' Russian readme
+#   dist/version.txt, dist/version.sig  the site's version data, issued at the commit's time and
+#                              valid for DESKFIND_VERSION_DAYS (45) days (scripts/sign-version.sh)
 # The build starts from an empty build/release every time, so nothing of a developer's build
 # folders reaches the release. Prints the SHA-256 of both files.
 # With DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY naming the shop's PEM certificate and key, the
 # program is signed (Authenticode, SHA-256); a signed program starts only newer versions of
-# itself signed with the same certificate. Without them it is built unsigned. With
+# itself signed with the same certificate, and takes only version data signed with its key.
+# Without them the script fails, unless --unsigned asks for a development build: an unsigned
+# copy trusts whatever the network serves as its update. With
 # DESKFIND_TIMESTAMP_URL naming an RFC 3161 time-stamp server as well, the signature is
 # time-stamped there (the bytes then differ from run to run); without it there is no time stamp
 # and a signed release is reproducible too.
 set -euo pipefail
+unsigned=false
+case "${1:-}" in
+  --unsigned) unsigned=true ;;
+  "") ;;
+  *)
+    echo "usage: release.sh [--unsigned]" >&2
+    exit 2
+    ;;
+esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+if ! $unsigned && { [ -z "${DESKFIND_SIGN_CERT:-}" ] || [ -z "${DESKFIND_SIGN_KEY:-}" ]; }; then
+  echo "release.sh: DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY must name the shop's certificate" \
+    "and key; for an unsigned development build, which starts any update the network serves," \
+    "give --unsigned" >&2
+  exit 1
+fi
 scripts/deps.sh
 
 build=$root/build/release
@@ -46,11 +66,28 @@ if ! strings -a "$exe" | grep -F Microsoft.Windows.Common-Controls >/dev/null ||
   echo "release.sh: $exe lacks its manifest or its version information" >&2
   exit 1
 fi
-# Signed copies start only a greater file version of themselves: a release whose resource still
-# carries an older version would be refused by every one of them.
-file_version=$(sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *0, *0 *$/\1.\2/p' assets/deskfind.rc)
-if [ "$file_version" != "$version" ]; then
-  echo "release.sh: assets/deskfind.rc has FILEVERSION ${file_version:-?}, the project $version" >&2
+# Signed copies start only a greater file version of themselves, and compare the site's version
+# text with their own: the resource built in and the version text must both be the project's.
+# The text maps onto FILEVERSION as major = its integer part, minor = its four decimal places.
+version_text=$(sed -n 's/^#define DESKFIND_VERSION_POINT "\(.*\)"$/\1/p' \
+  "$build/generated/deskfind_version.h" | tr . ,)
+file_version=$(python3 - "$exe" <<'EOF'
+import struct, sys
+image = open(sys.argv[1], "rb").read()
+at = image.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+if at < 0:
+    sys.exit("no VS_FIXEDFILEINFO")
+most, least = struct.unpack_from("<II", image, at + 8)
+print(f"{most >> 16}.{most & 0xFFFF}.{least >> 16}.{least & 0xFFFF}")
+EOF
+)
+text_major=${version_text%%,*} text_decimals=${version_text#*,}
+[ "$text_decimals" = "$version_text" ] && text_decimals=0
+text_decimals=${text_decimals}000
+text_minor=$((10#${text_decimals:0:4}))
+if [ "$file_version" != "$version.0.0" ] || [ "$text_major.$text_minor.0.0" != "$file_version" ]; then
+  echo "release.sh: the program's FILEVERSION is ${file_version:-?}, the project's version" \
+    "$version, its version text ${version_text:-?}: they must agree" >&2
   exit 1
 fi
 # Without debug information and with NDEBUG the compiler records no source paths; a path here
@@ -72,7 +109,7 @@ done
 
 rm -rf "$dist"
 mkdir -p "$dist"
-if [ -n "${DESKFIND_SIGN_CERT:-}" ] && [ -n "${DESKFIND_SIGN_KEY:-}" ]; then
+if ! $unsigned; then
   # The signing time of the commit: RSA signatures are deterministic, so without a time stamp
   # the bytes stay the same. A time stamp keeps the signature valid for Windows after the
   # certificate's end date, but needs the network and differs at every run.
@@ -85,10 +122,14 @@ if [ -n "${DESKFIND_SIGN_CERT:-}" ] && [ -n "${DESKFIND_SIGN_KEY:-}" ]; then
     -out "$dist/deskfind.exe" >/dev/null
   echo "release.sh: signed with $(openssl x509 -in "$DESKFIND_SIGN_CERT" -noout -subject)" \
     "${DESKFIND_TIMESTAMP_URL:+and time-stamped by $DESKFIND_TIMESTAMP_URL}"
+  DESKFIND_VERSION_TEXT=$version_text DESKFIND_VERSION_ISSUED=$SOURCE_DATE_EPOCH \
+    scripts/sign-version.sh "$dist"
 else
-  echo "release.sh: DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY are not set: the program is" \
-    "unsigned and will start any update" >&2
+  echo "release.sh: --unsigned: the program is unsigned and will start any update the network" \
+    "serves" >&2
   cp "$exe" "$dist/deskfind.exe"
+  # An unsigned copy reads the first line only.
+  printf '%s\r\n' "$version_text" >"$dist/version.txt"
 fi
 # Notepad of every Windows since XP reads UTF-8 with a byte order mark as UTF-8, whatever the
 # system's code page; without the mark the Notepad of Windows 7 and 8 takes it for the ANSI
@@ -103,8 +144,8 @@ fi
 touch -d "@$SOURCE_DATE_EPOCH" "$dist/deskfind.exe" "$dist/readme.txt"
 archive=$dist/deskfind-$version.zip
 (cd "$dist" && TZ=UTC zip -X -q -9 "$archive" deskfind.exe readme.txt)
-touch -d "@$SOURCE_DATE_EPOCH" "$archive"
+touch -d "@$SOURCE_DATE_EPOCH" "$archive" "$dist"/version.*
 
 echo "Release $version of commit $(git -C "$root" log -1 --format=%h)" \
   "(SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"
-(cd "$dist" && sha256sum deskfind.exe "deskfind-$version.zip")
+(cd "$dist" && sha256sum deskfind.exe "deskfind-$version.zip" version.*)

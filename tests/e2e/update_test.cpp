@@ -25,6 +25,10 @@ const std::wstring kOfferText =
     L"Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
 const std::wstring kNewProgram = L"deskfind1,1.exe";
 constexpr char kVersionPath[] = "/proga/version.txt";
+constexpr char kSignaturePath[] = "/proga/version.sig";
+// Where a signed copy keeps the newest `issued` it accepted.
+const std::wstring kRecordKey = L"Software\\Столвер\\deskfind";
+constexpr wchar_t kIssuedValue[] = L"VersionIssued";
 constexpr char kProgramPath[] = "/proga/deskfind.exe";
 // The program gives a silent server 30 s, and the version file 30 s in all; the box follows a
 // little later under Wine.
@@ -71,6 +75,7 @@ class UpdateTest : public ProgramTest {
  protected:
   void SetUp() override {
     folder_ = programPath_.substr(0, programPath_.find_last_of(L'\\') + 1);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRecordKey.c_str(), kIssuedValue);
     RemoveUpdateFiles();
     ASSERT_FALSE(MarkerProgram().empty()) << "the stand-in program was not built";
   }
@@ -91,6 +96,27 @@ class UpdateTest : public ProgramTest {
   void Publish(const std::string& path, const HttpReply& reply) {
     std::lock_guard<std::mutex> lock(mutex_);
     site_[path] = reply;
+  }
+  // The version data NAME.txt of the signing step, and its signature NAME.sig unless told not to.
+  // Returns the data.
+  std::string PublishVersionData(const std::string& name, bool withSignature = true) {
+    const std::string data = ReadBytes(SignedSubject(name + ".txt")).value_or("");
+    EXPECT_FALSE(data.empty()) << name;
+    Publish(kVersionPath, HttpReply::Make(200, data));
+    if (withSignature) {
+      Publish(kSignaturePath,
+              HttpReply::Make(200, ReadBytes(SignedSubject(name + ".sig")).value_or("")));
+    }
+    return data;
+  }
+  static std::optional<std::wstring> AcceptedIssued() {
+    wchar_t text[64] = {};
+    DWORD size = sizeof(text);
+    if (RegGetValueW(HKEY_CURRENT_USER, kRecordKey.c_str(), kIssuedValue, RRF_RT_REG_SZ, nullptr,
+                     text, &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return text;
   }
 
   // Starts the program; serves the site unless `serve` is false (then nothing listens).
@@ -134,9 +160,11 @@ class UpdateTest : public ProgramTest {
     CloseBox(caption, shownText, timeout);
     EXPECT_EQ(shownText, text);
   }
-  // Answers the message box with the caption; `text` receives what it said.
+  // Answers the message box with the caption; `text` receives what it said, and `icon`, when
+  // given, its icon.
   void CloseBox(const std::wstring& caption, std::wstring& text,
-                Milliseconds timeout = driver::kDefaultTimeout) {
+                Milliseconds timeout = driver::kDefaultTimeout,
+                driver::MessageBoxIcon* icon = nullptr) {
     auto box = driver::WaitForMessageBox(Pid(), timeout);
     ASSERT_TRUE(box.has_value()) << "no message box";
     // After a download of many seconds the program's thread counts as hung until the box's
@@ -149,6 +177,7 @@ class UpdateTest : public ProgramTest {
     ASSERT_TRUE(box.has_value()) << "the message box went";
     text = box->text;
     EXPECT_EQ(box->caption, caption);
+    if (icon) *icon = driver::IdentifyIcon(*box);
     ASSERT_TRUE(driver::AnswerMessageBox(*box, IDOK));
   }
 
@@ -191,6 +220,8 @@ class UpdateTest : public ProgramTest {
   std::optional<testing::LocalHttpServer> server_;
   std::optional<testing::ScopedProxy> proxy_;
   std::optional<testing::ScopedUserValue> decimal_;
+  // Whatever the tests keep there goes when they end.
+  testing::ScopedUserValue acceptedIssued_{kRecordKey, kIssuedValue};
 };
 
 TEST_F(UpdateTest, SameVersionSaysComeBackLater) {
@@ -380,7 +411,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The program signed by the shop (here: with a test certificate A, as deskfind 1.0) starts only
 // a newer version of itself that the same certificate signed.
-enum class Outcome { kHandsOver, kNotSigned, kNotNewer };
+enum class Outcome { kHandsOver, kNotSigned, kNotNewer, kDataNotSigned };
+
+const std::wstring kUncheckedCaption = L"Новая версия не проверена";
+const std::wstring kDataNotSignedText =
+    L"Сведения о новой версии программы на сайте не подписаны магазином.";
+const std::wstring kDataOlderText =
+    L"Сведения о новой версии программы старше уже полученных: возможно, их подменили.";
 
 struct SignedCase {
   const char* name;
@@ -425,9 +462,15 @@ TEST_P(SignedUpdateTest, StartsOnlyANewerVersionThatTheSameCertificateSigned) {
   const std::string program = ReadBytes(SignedSubject(GetParam().subject)).value_or("");
   ASSERT_FALSE(program.empty());
   if (GetParam().plantedLibraries) PlantLibraries();
-  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  PublishVersionData("version-a");
   Publish(kProgramPath, HttpReply::Make(200, program));
   Start(true);
+  if (GetParam().outcome == Outcome::kDataNotSigned) {
+    PressUpdate();
+    ExpectBoxAndClose(kDataNotSignedText, kUncheckedCaption);
+    EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kVersionPath, kSignaturePath}));
+    return;
+  }
   AcceptOffer();
   if (GetParam().outcome != Outcome::kHandsOver) {
     ExpectBoxAndClose(GetParam().outcome == Outcome::kNotSigned
@@ -449,19 +492,134 @@ TEST_P(SignedUpdateTest, StartsOnlyANewerVersionThatTheSameCertificateSigned) {
 
 INSTANTIATE_TEST_SUITE_P(
     Certificates, SignedUpdateTest,
-    ::testing::Values(
-        SignedCase{"SameCertificate", "marker-a.exe", Outcome::kHandsOver},
-        SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned},
-        SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned},
-        // Signed with A, but the same release again (a roll-back) or another program.
-        SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer},
-        SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
-        // A running program whose own certificate cannot be read is still a signed one.
-        SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kNotSigned,
-                   "deskfind-cut/deskfind.exe"},
-        SignedCase{"PlantedLibraries", "marker-a.exe", Outcome::kHandsOver, "deskfind/deskfind.exe",
-                   true}),
+    ::testing::Values(SignedCase{"SameCertificate", "marker-a.exe", Outcome::kHandsOver},
+                      SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned},
+                      SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned},
+                      // Signed with A, but the same release again (a roll-back) or another program.
+                      SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer},
+                      SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
+                      // A running program whose own certificate cannot be read is still a signed
+                      // one, and no signature can be its own.
+                      SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kDataNotSigned,
+                                 "deskfind-cut/deskfind.exe"},
+                      SignedCase{"PlantedLibraries", "marker-a.exe", Outcome::kHandsOver,
+                                 "deskfind/deskfind.exe", true}),
     [](const ::testing::TestParamInfo<SignedCase>& testCase) { return testCase.param.name; });
+
+// The signed program takes version data only when the shop signed it, it has not expired, this
+// computer's clock is not far behind it, and it is not older than data accepted before. Every
+// refusal shows its box, offers nothing and stores nothing.
+struct VersionDataCase {
+  const char* name;
+  const char* data;  // the signing step's version data, NAME.txt and NAME.sig
+  bool withSignature;
+  const wchar_t* text;  // the box's text; {expires} and {issued} stand for the data's days
+  bool warning = false;
+  // The newest `issued` accepted before, kept when the program starts.
+  const wchar_t* acceptedBefore = nullptr;
+};
+
+void PrintTo(const VersionDataCase& versionCase, std::ostream* out) { *out << versionCase.name; }
+
+// The day of the data's line `name` ("issued 2026-12-09T..."), as the boxes write it: 09.12.2026.
+std::wstring DayOf(const std::string& data, const std::string& name) {
+  const std::size_t at = data.find("\n" + name + " ");
+  if (at == std::string::npos) return L"?";
+  const std::string date = data.substr(at + name.size() + 2, 10);
+  return driver::Utf16(date.substr(8, 2) + "." + date.substr(5, 2) + "." + date.substr(0, 4));
+}
+
+class VersionDataTest : public UpdateTest, public ::testing::WithParamInterface<VersionDataCase> {
+ protected:
+  void SetUp() override {
+    programPath_ = SignedSubject("deskfind/deskfind.exe");
+    UpdateTest::SetUp();
+  }
+  void ExpectNothingStored(const std::optional<std::wstring>& acceptedBefore) {
+    EXPECT_EQ(GetFileAttributesW((folder_ + L"version.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(AcceptedIssued(), acceptedBefore);
+    ExpectNoProgramFileLeft();
+  }
+};
+
+TEST_P(VersionDataTest, RefusedDataShowsItsBoxAndLeavesNothing) {
+  const VersionDataCase& c = GetParam();
+  if (c.acceptedBefore) {
+    ASSERT_TRUE(acceptedIssued_.Set(std::wstring(c.acceptedBefore)));
+  }
+  const std::string data = PublishVersionData(c.data, c.withSignature);
+  Publish(kProgramPath, HttpReply::Make(200, MarkerProgram()));
+  Start(true);
+  PressUpdate();
+  std::wstring text = c.text;
+  for (const auto& [mark, line] : {std::pair{L"{expires}", "expires"}, {L"{issued}", "issued"}}) {
+    const std::size_t at = text.find(mark);
+    if (at != std::wstring::npos) text.replace(at, std::wcslen(mark), DayOf(data, line));
+  }
+  std::wstring shown;
+  auto icon = driver::MessageBoxIcon::kNone;
+  CloseBox(kUncheckedCaption, shown, driver::kDefaultTimeout, &icon);
+  EXPECT_EQ(shown, text);
+  EXPECT_EQ(icon, c.warning ? driver::MessageBoxIcon::kWarning : driver::MessageBoxIcon::kError);
+  EXPECT_EQ(WaitForQuestion(Milliseconds{0}), nullptr);
+  EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kVersionPath, kSignaturePath}));
+  EXPECT_TRUE(Program().IsRunning());
+  ExpectNothingStored(c.acceptedBefore ? std::optional<std::wstring>(c.acceptedBefore)
+                                       : std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Site, VersionDataTest,
+    ::testing::Values(
+        VersionDataCase{"NoSignature", "version-a", false, kDataNotSignedText.c_str()},
+        VersionDataCase{"OtherCertificate", "version-b", true, kDataNotSignedText.c_str()},
+        VersionDataCase{"SignedAttributes", "version-attributes", true, kDataNotSignedText.c_str()},
+        VersionDataCase{"Sha1", "version-sha1", true, kDataNotSignedText.c_str()},
+        VersionDataCase{"ChangedData", "version-changed", true, kDataNotSignedText.c_str()},
+        VersionDataCase{"Undated", "version-undated", true, kDataNotSignedText.c_str()},
+        VersionDataCase{"Expired", "version-expired", true,
+                        L"Сведения о новой версии программы на сайте устарели: они действительны "
+                        L"до {expires}.\r\rПопробуйте позже.",
+                        true},
+        VersionDataCase{"ClockBehind", "version-ahead", true,
+                        L"Часы этого компьютера отстают: сведения о новой версии программы "
+                        L"выпущены {issued}.\r\rПроверьте дату и время.",
+                        true},
+        VersionDataCase{"OlderThanAccepted", "version-a", true, kDataOlderText.c_str(), false,
+                        L"9999-12-31T23:59:59Z"}),
+    [](const ::testing::TestParamInfo<VersionDataCase>& testCase) { return testCase.param.name; });
+
+// The site serves the same data until the shop renews it: each press takes it again.
+TEST_F(VersionDataTest, TheSameDataAgainIsAcceptedAndStored) {
+  const std::string data = PublishVersionData("version-a");
+  Start(true);
+  for (int press = 0; press < 2; ++press) {
+    PressUpdate();
+    const HWND offer = WaitForQuestion();
+    ASSERT_NE(offer, nullptr) << "no offer at press " << press;
+    Answer(offer, false);
+    EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), data);
+    const std::size_t at = data.find("issued ") + 7;
+    EXPECT_EQ(AcceptedIssued(), driver::Utf16(data.substr(at, 20)));
+  }
+}
+
+TEST_F(VersionDataTest, ALowerIssuedAfterAHigherIsRefusedAndTheHigherStays) {
+  const std::string data = PublishVersionData("version-a");
+  Start(true);
+  PressUpdate();
+  const HWND offer = WaitForQuestion();
+  ASSERT_NE(offer, nullptr) << "no offer";
+  Answer(offer, false);
+  const std::optional<std::wstring> accepted = AcceptedIssued();
+  ASSERT_TRUE(accepted.has_value());
+
+  PublishVersionData("version-older");
+  PressUpdate();
+  ExpectBoxAndClose(kDataOlderText, kUncheckedCaption);
+  EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), data);
+  EXPECT_EQ(AcceptedIssued(), accepted);
+}
 
 }  // namespace
 }  // namespace deskfind::e2e

@@ -12,9 +12,21 @@
 #   deskfind/deskfind.exe  the program (deskfind 1.0) signed with A, in a folder of its own
 #   deskfind-cut/deskfind.exe  the same with its certificate's length cut to the bare header
 #   tls.pem, tls.key       a site certificate for update.deskfind.test, trusted by nobody
+# and the site's version data for the signed copies, each NAME.txt with its signature NAME.sig,
+# dated from now (run the build again for fresh ones: the good data is valid for 45 days):
+#   version-a              1,1 issued an hour ago, made with A by the shop's own script
+#   version-older          the same issued a day earlier
+#   version-expired        expired five days ago
+#   version-ahead          issued three days from now
+#   version-undated        without its issued line
+#   version-b              version-a's data signed with B
+#   version-attributes     signed with A, with signed attributes
+#   version-sha1           signed with A, SHA-1
+#   version-changed        version-a's signature beside the data with another version text
 # Usage: make-signed-subjects.sh MARKER_EXE PROGRAM_EXE OUTPUT_FOLDER
 set -euo pipefail
 marker=$1 program=$2 out=$3
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
 mkdir -p "$out/deskfind" "$out/deskfind-cut"
 cd "$out"
 
@@ -78,4 +90,31 @@ overwrite deskfind-cut/deskfind.exe "$(certificate_table deskfind-cut/deskfind.e
   openssl req -x509 -newkey rsa:2048 -sha256 -days 3650 -nodes -keyout tls.key -out tls.pem \
     -subj "/CN=update.deskfind.test" -addext "subjectAltName=DNS:update.deskfind.test" \
     -addext "extendedKeyUsage=serverAuth" 2>/dev/null
+
+utc() { date -u -d "@$1" +%Y-%m-%dT%H:%M:%SZ; }
+version_data() { # name, issued, expires (seconds since 1970)
+  printf '1,1\r\nissued %s\r\nexpires %s\r\n' "$(utc "$2")" "$(utc "$3")" >"version-$1.txt"
+}
+sign_data() { # certificate, name, openssl options that differ from the shop's
+  openssl cms -sign -binary -nosmimecap -nocerts -signer "$1.pem" -inkey "$1.key" \
+    -in "version-$2.txt" -outform DER -out "version-$2.sig" "${@:3}"
+}
+now=$(date +%s) day=86400
+DESKFIND_SIGN_CERT=a.pem DESKFIND_SIGN_KEY=a.key DESKFIND_VERSION_TEXT=1,1 \
+  DESKFIND_VERSION_ISSUED=$((now - 3600)) "$scripts/sign-version.sh" shop >/dev/null
+mv shop/version.txt version-a.txt
+mv shop/version.sig version-a.sig
+version_data older $((now - 3600 - day)) $((now + 45 * day))
+version_data expired $((now - 50 * day)) $((now - 5 * day))
+version_data ahead $((now + 3 * day)) $((now + 48 * day))
+grep -v '^issued' version-a.txt >version-undated.txt
+for name in older expired ahead undated; do sign_data a $name -noattr -md sha256; done
+cp version-a.txt version-b.txt
+sign_data b b -noattr -md sha256
+cp version-a.txt version-attributes.txt
+sign_data a attributes -md sha256
+cp version-a.txt version-sha1.txt
+sign_data a sha1 -noattr -md sha1
+sed 's/^1,1/1,2/' version-a.txt >version-changed.txt
+cp version-a.sig version-changed.sig
 touch stamp
