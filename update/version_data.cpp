@@ -85,7 +85,8 @@ std::optional<UtcSeconds> ParseUtcTime(std::string_view text) {
       hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
     return std::nullopt;
   }
-  return DaysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+  return DaysFromCivil(year, month, day) * kSecondsPerDay + UtcSeconds{hour} * 3600 +
+         UtcSeconds{minute} * 60 + second;
 }
 
 std::string UtcTimeText(UtcSeconds moment) {

@@ -11,7 +11,7 @@ namespace deskfind {
 
 // A moment as seconds since 1970-01-01T00:00:00Z.
 using UtcSeconds = std::int64_t;
-inline constexpr UtcSeconds kSecondsPerDay = 24 * 60 * 60;
+inline constexpr UtcSeconds kSecondsPerDay = UtcSeconds{24} * 60 * 60;
 
 // The lowest `issued` this copy accepts: the time of its own release (SOURCE_DATE_EPOCH when it
 // was built; 0 for a development build), so that a fresh install cannot be given version data
