@@ -74,7 +74,9 @@ version_text=$(sed -n 's/^#define DESKFIND_VERSION_POINT "\(.*\)"$/\1/p' \
 file_version=$(python3 - "$exe" <<'EOF'
 import struct, sys
 image = open(sys.argv[1], "rb").read()
-at = image.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+# VS_FIXEDFILEINFO follows the resource's key; its signature alone also occurs in code.
+key = image.find("VS_VERSION_INFO\0".encode("utf-16-le"))
+at = image.find(struct.pack("<I", 0xFEEF04BD), key) if key >= 0 else -1
 if at < 0:
     sys.exit("no VS_FIXEDFILEINFO")
 most, least = struct.unpack_from("<II", image, at + 8)
