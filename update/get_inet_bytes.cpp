@@ -12,14 +12,17 @@ DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules
                             std::string& body) {
   body.clear();
   wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t name[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH) return {};
-  const std::wstring path = std::wstring(folder, length) + L"deskfind-bytes-" +
-                            std::to_wstring(GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(GetTickCount64()) + L".tmp";
+  // A unique empty file that the download replaces.
+  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"dfb", 0, name) == 0) return {};
+  const std::wstring path = name;
   DownloadedFile file;
   DownloadResult result = GetInetFile(address, Utf8(path), rules, &file);
-  if (!result.Done()) return result;
+  if (!result.Done()) {
+    DeleteFileW(name);  // the empty file the download left in place
+    return result;
+  }
   FILE_DISPOSITION_INFO remove{TRUE};
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > rules.maxBytes) {
