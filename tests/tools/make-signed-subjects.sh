@@ -6,6 +6,8 @@
 #                          with B
 #   marker-a-changed.exe   signed with A, then one byte changed
 #   marker-a-appended.exe  signed with A, then bytes appended
+#   marker-a-rewritten.exe marker-a-changed.exe with the changed image's digest written into
+#                          the signed content: its signature no longer covers that content
 #   marker-a-type1.exe     signed with A, then its certificate's type changed from 2 to 1
 #   marker-a-other.exe     the stand-in named another product ("deskplan"), signed with A
 #   marker-unsigned.exe    the stand-in as built
@@ -59,6 +61,16 @@ sign b "$marker" marker-b.exe
 # One byte of the DOS stub's text: still a Windows program, no longer what was signed.
 cp marker-a.exe marker-a-changed.exe
 printf 'X' | dd of=marker-a-changed.exe bs=1 seek=80 conv=notrunc status=none
+# The image digest inside the signed content, replaced by the changed image's own.
+cp marker-a-changed.exe marker-a-rewritten.exe
+digests=$(osslsigncode verify -in marker-a-rewritten.exe 2>&1 || true)
+DIGEST_NOW=$(sed -n 's/^Current message digest *: *\([0-9A-F]*\).*/\1/p' <<<"$digests") \
+  DIGEST_NEW=$(sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p' <<<"$digests") \
+  perl -0777 -pi -e '
+    my ($now, $new) = map { pack "H*", $_ } @ENV{"DIGEST_NOW", "DIGEST_NEW"};
+    my $count = () = /\Q$now\E/g;
+    die "the image digest occurs $count times\n" unless length $now == 32 && $count == 1;
+    s/\Q$now\E/$new/' marker-a-rewritten.exe
 cp marker-a.exe marker-a-appended.exe
 printf 'appended after the signature' >>marker-a-appended.exe
 # WIN_CERTIFICATE: dwLength, wRevision, wCertificateType.

@@ -291,6 +291,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Rules::kProgram},
         FailureCase{"HeaderPointsPastTheEnd", HttpReply::Make(200, DosHeader(1 << 20, "PE")),
                     Rules::kProgram},
+        // Whole headers, but the sections they announce are cut off.
+        FailureCase{"SectionsPastTheEnd",
+                    HttpReply::Make(200, Subject("marker-unsigned.exe").substr(0, 4096)),
+                    Rules::kProgram},
         FailureCase{"SignedWithAnotherCertificate", HttpReply::Make(200, Subject("marker-b.exe")),
                     Rules::kSignedByA, Status::kNotSigned},
         FailureCase{"Unsigned", HttpReply::Make(200, Subject("marker-unsigned.exe")),
@@ -299,6 +303,11 @@ INSTANTIATE_TEST_SUITE_P(
                     Rules::kSignedByA, Status::kNotSigned},
         FailureCase{"AppendedToAfterSigning",
                     HttpReply::Make(200, Subject("marker-a-appended.exe")), Rules::kSignedByA,
+                    Status::kNotSigned},
+        // Changed, and the changed image's digest written into the signed content: Wine's
+        // verifier passes it, the signed attributes' own digest does not.
+        FailureCase{"DigestRewrittenAfterChanging",
+                    HttpReply::Make(200, Subject("marker-a-rewritten.exe")), Rules::kSignedByA,
                     Status::kNotSigned},
         // A table Windows must not be asked about (Wine's verifier ends the process).
         FailureCase{"CertificateOfAnotherType", HttpReply::Make(200, Subject("marker-a-type1.exe")),
