@@ -13,6 +13,7 @@
 #   marker-unsigned.exe    the stand-in as built
 #   deskfind/deskfind.exe  the program (deskfind 1.0) signed with A, in a folder of its own
 #   deskfind-cut/deskfind.exe  the same with its certificate's length cut to the bare header
+#   deskfind-unnamed/deskfind.exe  the program with no readable product name, signed with A
 #   tls.pem, tls.key       a site certificate for update.deskfind.test, trusted by nobody
 # Usage: make-signed-subjects.sh MARKER_EXE PROGRAM_EXE OUTPUT_FOLDER
 set -euo pipefail
@@ -84,6 +85,13 @@ sign a marker-other.exe marker-a-other.exe
 rm marker-other.exe
 cp "$marker" marker-unsigned.exe
 sign a "$program" deskfind/deskfind.exe
+# The key renamed, the resource's layout kept.
+mkdir -p deskfind-unnamed
+perl -0777 -pe 's/P\0r\0o\0d\0u\0c\0t\0N\0a\0m\0e\0/P\0r\0o\0d\0u\0c\0t\0N\0a\0m\0f\0/' \
+  "$program" >deskfind-unnamed.exe
+cmp -s "$program" deskfind-unnamed.exe && { echo "no product name in $program" >&2; exit 1; }
+sign a deskfind-unnamed.exe deskfind-unnamed/deskfind.exe
+rm deskfind-unnamed.exe
 cp deskfind/deskfind.exe deskfind-cut/deskfind.exe
 overwrite deskfind-cut/deskfind.exe "$(certificate_table deskfind-cut/deskfind.exe)" '\010\000\000\000'
 [ -s tls.pem ] && [ -s tls.key ] ||
