@@ -406,9 +406,12 @@ Status Check(const DownloadRules& rules, std::unique_ptr<TemporaryFile>& file) {
   if (!sealed) return Status::kFailed;
   if (rules.windowsProgram && !IsWindowsProgram(sealed)) return Status::kFailed;
   if (rules.signer && !SignedBy(sealed, file->Path(), *rules.signer)) return Status::kNotSigned;
-  if (rules.newerThan) {
+  if (rules.newerThan || rules.atLeast) {
     const std::optional<ProgramVersion> version = ProgramVersionOf(sealed);
-    if (!version || !IsNewerVersionOf(*version, *rules.newerThan)) return Status::kNotNewer;
+    if (!version || (rules.newerThan && !IsNewerVersionOf(*version, *rules.newerThan)) ||
+        (rules.atLeast && version->fileVersion < *rules.atLeast)) {
+      return Status::kNotNewer;
+    }
   }
   return Status::kDone;
 }
@@ -434,6 +437,7 @@ struct Transfer {
         ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     rules.signer = nullptr;  // the caller's; the thread checks nothing
     rules.newerThan = nullptr;
+    rules.atLeast = nullptr;
   }
 
   // Set before the thread starts.

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -33,6 +35,8 @@ struct DownloadRules {
   const Certificate* signer = nullptr;
   // When set, the body must be a newer version of this program (IsNewerVersionOf).
   const ProgramVersion* newerThan = nullptr;
+  // When set, the body's file version must be at least this one.
+  const std::array<std::uint16_t, 4>* atLeast = nullptr;
 };
 
 // The downloaded file, open for reading and shared for reading only: nothing can change, rename

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,31 @@ std::string SiteTextToUtf8(const std::string& bytes) {
   return Utf8(wide);
 }
 
+// The path of the open file, as a path the shell takes: "\\?\C:\..." without its prefix,
+// "\\?\UNC\server\..." as "\\server\...". nullopt when it cannot be told.
+std::optional<std::wstring> FinalPathOf(HANDLE file) {
+  if (!file) return std::nullopt;
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFinalPathNameByHandleW(
+        file, path.data(), static_cast<DWORD>(path.size()), VOLUME_NAME_DOS);
+    if (length == 0) return std::nullopt;
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(length);  // the size needed, its terminating zero included
+  }
+  constexpr std::wstring_view kUncPrefix = L"\\\\?\\UNC\\";
+  constexpr std::wstring_view kLocalPrefix = L"\\\\?\\";
+  if (path.compare(0, kUncPrefix.size(), kUncPrefix) == 0) {
+    return L"\\\\" + path.substr(kUncPrefix.size());
+  }
+  if (path.compare(0, kLocalPrefix.size(), kLocalPrefix) == 0)
+    return path.substr(kLocalPrefix.size());
+  return path;
+}
+
 class WindowUpdateEnvironment final : public UpdateEnvironment {
  public:
   WindowUpdateEnvironment(Application& app, Form& mainWindow, Memo& versionMemo)
@@ -61,8 +88,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   std::string DecimalSeparator() override { return UserDecimalSeparator(); }
 
   std::string UpdateFolder() override { return Utf8(ProgramFolder()); }
-  DownloadResult Download(std::string_view address, const std::string& path,
-                          DownloadKind kind) override {
+  DownloadResult Download(std::string_view address, const std::string& path, DownloadKind kind,
+                          std::optional<VersionValue> named) override {
     DownloadRules rules;
     if (kind == DownloadKind::kVersionFile) {
       rules.maxBytes = kMaxVersionFileBytes;
@@ -77,6 +104,10 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
       // Every release the shop ever signed carries its signature: only a newer one may start.
       runningVersion_ = RunningProgramVersion();
       rules.newerThan = &runningVersion_;
+      // Nor may an older release take the name of a newer one.
+      namedVersion_ = named ? FileVersionOf(*named) : std::nullopt;
+      if (!namedVersion_) return {DownloadResult::Status::kNotNewer, {}};
+      rules.atLeast = &*namedVersion_;
     }
     // Held open until the command ends, so the file started is the file checked.
     return GetInetFile(address, path, rules, &program_);
@@ -103,8 +134,11 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     return bytes;
   }
 
-  bool StartProgram(const std::string& path) override {
-    return ShellOpen(mainWindow_.Handle(), "open", path) > kShellSucceeded;
+  // The file started is the one checked and held open, wherever its name now leads: `path`
+  // joined again could name another file by now (a link in the folder, say).
+  bool StartProgram(const std::string&) override {
+    const std::optional<std::wstring> held = FinalPathOf(program_.Get());
+    return held && ShellOpen(mainWindow_.Handle(), "open", Utf8(*held)) > kShellSucceeded;
   }
 
   bool IsSigned() override {
@@ -134,6 +168,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   Memo& versionMemo_;
   std::optional<Certificate> signer_;
   ProgramVersion runningVersion_;
+  std::optional<std::array<std::uint16_t, 4>> namedVersion_;
   DownloadedFile program_;
 };
 

@@ -19,18 +19,39 @@ ReadBytesAt ReaderOf(HANDLE file) {
   };
 }
 
+std::optional<std::uint64_t> SizeOf(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 }  // namespace
 
-bool IsWindowsProgram(HANDLE file) { return IsWindowsProgram(ReaderOf(file)); }
+bool IsWindowsProgram(HANDLE file) {
+  const std::optional<std::uint64_t> size = SizeOf(file);
+  return size && IsWindowsProgram(ReaderOf(file), *size);
+}
 
 CertificateTable CertificateTableOf(HANDLE file) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size)) return CertificateTable::kMalformed;
-  return CertificateTableOf(ReaderOf(file), static_cast<std::uint64_t>(size.QuadPart));
+  const std::optional<std::uint64_t> size = SizeOf(file);
+  if (!size) return CertificateTable::kMalformed;
+  return CertificateTableOf(ReaderOf(file), *size);
 }
 
 std::optional<ProgramVersion> ProgramVersionOf(HANDLE file) {
-  return ProgramVersionOf(ReaderOf(file));
+  const std::optional<std::uint64_t> size = SizeOf(file);
+  if (!size) return std::nullopt;
+  return ProgramVersionOf(ReaderOf(file), *size);
+}
+
+std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file) {
+  const std::optional<std::uint64_t> size = SizeOf(file);
+  const ReadBytesAt read = ReaderOf(file);
+  const std::optional<SignatureBytes> at = size ? SignatureBytesOf(read, *size) : std::nullopt;
+  if (!at) return std::nullopt;
+  std::vector<unsigned char> bytes(at->size);
+  if (!read(at->offset, bytes.data(), bytes.size())) return std::nullopt;
+  return bytes;
 }
 
 ProgramVersion RunningProgramVersion() {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <vector>
 
 #include "update/program_image.h"
 
@@ -13,6 +14,8 @@ namespace deskfind {
 bool IsWindowsProgram(HANDLE file);
 CertificateTable CertificateTableOf(HANDLE file);
 std::optional<ProgramVersion> ProgramVersionOf(HANDLE file);
+// The PKCS#7 signature of a certificate table of the kOneSignature kind; nullopt for any other.
+std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file);
 
 // The running program's version, read from its own file; one that no program is newer than
 // when the file or its version cannot be read.

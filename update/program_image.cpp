@@ -7,31 +7,73 @@
 namespace deskfind {
 namespace {
 
+// The offsets below are named after the fields of the Windows program format.
+// IMAGE_DOS_HEADER
 constexpr std::size_t kDosHeaderBytes = 64;
-constexpr std::size_t kNewHeaderOffsetAt = 0x3C;
-constexpr std::size_t kSignatureAndFileHeaderBytes = 4 + 20;
-constexpr std::size_t kSectionBytes = 40;
+constexpr std::size_t kDosMagicAt = 0;      // e_magic, "MZ"
+constexpr std::size_t kNewHeaderAt = 0x3C;  // e_lfanew: where the "PE" signature lies
+// The "PE\0\0" signature, then IMAGE_FILE_HEADER.
+constexpr std::size_t kPeSignatureBytes = 4;
+constexpr std::size_t kFileHeaderBytes = 20;
+constexpr std::size_t kNumberOfSectionsAt = 2;
+constexpr std::size_t kSizeOfOptionalHeaderAt = 16;
 constexpr std::uint16_t kMaxSections = 96;  // the Windows loader's own limit
+// IMAGE_OPTIONAL_HEADER32 and IMAGE_OPTIONAL_HEADER64: Magic, NumberOfRvaAndSizes, DataDirectory.
+constexpr std::size_t kOptionalMagicAt = 0;
 constexpr std::uint16_t kPe32 = 0x10B;
+constexpr std::size_t kPe32NumberOfRvaAndSizesAt = 92;
+constexpr std::size_t kPe32DataDirectoryAt = 96;
 constexpr std::uint16_t kPe32Plus = 0x20B;
-constexpr std::size_t kResourceDirectory = 2;
-constexpr std::size_t kSecurityDirectory = 4;
+constexpr std::size_t kPe32PlusNumberOfRvaAndSizesAt = 108;
+constexpr std::size_t kPe32PlusDataDirectoryAt = 112;
+// IMAGE_DATA_DIRECTORY: VirtualAddress (a file offset for the security directory), Size.
+constexpr std::size_t kDataDirectoryBytes = 8;
+constexpr std::size_t kDirectoryAddressAt = 0;
+constexpr std::size_t kDirectorySizeAt = 4;
+constexpr std::size_t kDirectoryEntryResource = 2;  // IMAGE_DIRECTORY_ENTRY_RESOURCE
+constexpr std::size_t kDirectoryEntrySecurity = 4;  // IMAGE_DIRECTORY_ENTRY_SECURITY
+// IMAGE_SECTION_HEADER
+constexpr std::size_t kSectionHeaderBytes = 40;
+constexpr std::size_t kVirtualSizeAt = 8;
+constexpr std::size_t kVirtualAddressAt = 12;
+constexpr std::size_t kSizeOfRawDataAt = 16;
+constexpr std::size_t kPointerToRawDataAt = 20;
 
+// WIN_CERTIFICATE: dwLength, wRevision, wCertificateType, then the certificate itself.
 constexpr std::uint32_t kCertificateHeaderBytes = 8;
-constexpr std::uint16_t kCertificateRevision = 0x0200;
-constexpr std::uint16_t kPkcsSignedData = 2;
+constexpr std::size_t kCertificateLengthAt = 0;
+constexpr std::size_t kCertificateRevisionAt = 4;
+constexpr std::size_t kCertificateTypeAt = 6;
+constexpr std::uint16_t kCertificateRevision = 0x0200;  // WIN_CERT_REVISION_2_0
+constexpr std::uint16_t kPkcsSignedData = 2;            // WIN_CERT_TYPE_PKCS_SIGNED_DATA
 
-constexpr std::uint32_t kVersionResourceType = 16;
-constexpr std::uint32_t kVersionResourceId = 1;
-constexpr std::uint32_t kSubdirectory = 0x80000000;
+// IMAGE_RESOURCE_DIRECTORY, its IMAGE_RESOURCE_DIRECTORY_ENTRY array, IMAGE_RESOURCE_DATA_ENTRY.
 constexpr std::uint64_t kResourceDirectoryBytes = 16;
+constexpr std::size_t kNumberOfNamedEntriesAt = 12;
+constexpr std::size_t kNumberOfIdEntriesAt = 14;
 constexpr std::uint64_t kResourceEntryBytes = 8;
+constexpr std::size_t kEntryNameAt = 0;
+constexpr std::size_t kEntryOffsetToDataAt = 4;
+constexpr std::uint32_t kDataIsDirectory = 0x80000000;  // IMAGE_RESOURCE_DATA_IS_DIRECTORY
+constexpr std::size_t kResourceDataEntryBytes = 16;
+constexpr std::size_t kDataOffsetToDataAt = 0;  // an address, not an offset into the resources
+constexpr std::size_t kDataSizeAt = 4;
+constexpr std::uint32_t kVersionResourceType = 16;  // RT_VERSION
+constexpr std::uint32_t kVersionResourceId = 1;     // VS_VERSION_INFO
 constexpr std::size_t kMaxResourceEntries = 4096;   // a program has a few dozen
 constexpr std::uint32_t kMaxVersionBytes = 0xFFFF;  // the version block's length is 16 bits
-constexpr std::uint32_t kFixedInfoSignature = 0xFEEF04BD;
-constexpr std::size_t kFixedInfoBytes = 52;
+
+// A version node: wLength, wValueLength, wType, then szKey; VS_FIXEDFILEINFO as the root's value.
 constexpr std::size_t kNodeHeaderBytes = 6;
+constexpr std::size_t kNodeLengthAt = 0;
+constexpr std::size_t kNodeValueLengthAt = 2;
+constexpr std::size_t kNodeTypeAt = 4;
 constexpr std::uint16_t kTextValue = 1;
+constexpr std::size_t kFixedInfoBytes = 52;
+constexpr std::size_t kFixedSignatureAt = 0;  // dwSignature
+constexpr std::uint32_t kFixedInfoSignature = 0xFEEF04BD;
+constexpr std::size_t kFileVersionMsAt = 8;   // dwFileVersionMS
+constexpr std::size_t kFileVersionLsAt = 12;  // dwFileVersionLS
 
 std::uint16_t U16(const unsigned char* at) {
   return static_cast<std::uint16_t>(at[0] | at[1] << 8);
@@ -59,28 +101,32 @@ struct Layout {
   std::vector<Section> sections;
 };
 
-std::optional<Layout> ReadLayout(const ReadBytesAt& read) {
+// The headers of a Windows program of `fileSize` bytes; nullopt for anything else.
+std::optional<Layout> ReadLayout(const ReadBytesAt& read, std::uint64_t fileSize) {
   unsigned char dos[kDosHeaderBytes];
-  if (!read(0, dos, sizeof(dos)) || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
-  const std::uint64_t headersAt = U32(dos + kNewHeaderOffsetAt);
-  unsigned char file[kSignatureAndFileHeaderBytes];
-  if (!read(headersAt, file, sizeof(file)) || std::memcmp(file, "PE\0\0", 4) != 0) {
+  if (!read(0, dos, sizeof(dos)) || dos[kDosMagicAt] != 'M' || dos[kDosMagicAt + 1] != 'Z') {
     return std::nullopt;
   }
-  const std::uint16_t sectionCount = U16(file + 6);
-  const std::uint16_t optionalBytes = U16(file + 20);
-  if (sectionCount > kMaxSections || optionalBytes < 2) return std::nullopt;
+  const std::uint64_t headersAt = U32(dos + kNewHeaderAt);
+  unsigned char file[kPeSignatureBytes + kFileHeaderBytes];
+  if (!read(headersAt, file, sizeof(file)) || std::memcmp(file, "PE\0\0", kPeSignatureBytes) != 0) {
+    return std::nullopt;
+  }
+  const unsigned char* fileHeader = file + kPeSignatureBytes;
+  const std::uint16_t sectionCount = U16(fileHeader + kNumberOfSectionsAt);
+  const std::uint16_t optionalBytes = U16(fileHeader + kSizeOfOptionalHeaderAt);
+  if (sectionCount > kMaxSections || optionalBytes < kOptionalMagicAt + 2) return std::nullopt;
   std::vector<unsigned char> optional(optionalBytes);
   if (!read(headersAt + sizeof(file), optional.data(), optional.size())) return std::nullopt;
 
   std::size_t countAt = 0;
   std::size_t directoriesAt = 0;
-  switch (U16(optional.data())) {
+  switch (U16(&optional[kOptionalMagicAt])) {
     case kPe32:
-      countAt = 92, directoriesAt = 96;
+      countAt = kPe32NumberOfRvaAndSizesAt, directoriesAt = kPe32DataDirectoryAt;
       break;
     case kPe32Plus:
-      countAt = 108, directoriesAt = 112;
+      countAt = kPe32PlusNumberOfRvaAndSizesAt, directoriesAt = kPe32PlusDataDirectoryAt;
       break;
     default:
       return std::nullopt;
@@ -89,28 +135,31 @@ std::optional<Layout> ReadLayout(const ReadBytesAt& read) {
   const std::uint32_t directoryCount = U32(&optional[countAt]);
   auto directory = [&](std::size_t index) {
     Directory found;
-    const std::size_t at = directoriesAt + index * 8;
-    if (index < directoryCount && at + 8 <= optional.size()) {
-      found.address = U32(&optional[at]);
-      found.size = U32(&optional[at + 4]);
+    const std::size_t at = directoriesAt + index * kDataDirectoryBytes;
+    if (index < directoryCount && at + kDataDirectoryBytes <= optional.size()) {
+      found.address = U32(&optional[at + kDirectoryAddressAt]);
+      found.size = U32(&optional[at + kDirectorySizeAt]);
     }
     return found;
   };
   Layout layout;
-  layout.certificates = directory(kSecurityDirectory);
-  layout.resources = directory(kResourceDirectory);
+  layout.certificates = directory(kDirectoryEntrySecurity);
+  layout.resources = directory(kDirectoryEntryResource);
 
-  std::vector<unsigned char> table(std::size_t{sectionCount} * kSectionBytes);
+  std::vector<unsigned char> table(std::size_t{sectionCount} * kSectionHeaderBytes);
   if (!read(headersAt + sizeof(file) + optionalBytes, table.data(), table.size())) {
     return std::nullopt;
   }
-  for (std::size_t at = 0; at < table.size(); at += kSectionBytes) {
-    const std::uint32_t virtualSize = U32(&table[at + 8]);
-    const std::uint32_t fileSize = U32(&table[at + 16]);
+  for (std::size_t at = 0; at < table.size(); at += kSectionHeaderBytes) {
+    const unsigned char* header = &table[at];
+    const std::uint32_t virtualSize = U32(header + kVirtualSizeAt);
+    const std::uint32_t rawSize = U32(header + kSizeOfRawDataAt);
+    const std::uint32_t rawAt = U32(header + kPointerToRawDataAt);
+    // The loader maps a section's raw data whole: a file that ends before it is cut off.
+    if (std::uint64_t{rawAt} + rawSize > fileSize) return std::nullopt;
     // Bytes past the mapped size are not part of the image, whatever the file holds there.
-    layout.sections.push_back(Section{U32(&table[at + 12]),
-                                      virtualSize != 0 ? virtualSize : fileSize,
-                                      U32(&table[at + 20]), fileSize});
+    layout.sections.push_back(Section{U32(header + kVirtualAddressAt),
+                                      virtualSize != 0 ? virtualSize : rawSize, rawAt, rawSize});
   }
   return layout;
 }
@@ -148,7 +197,8 @@ std::optional<std::vector<ResourceEntry>> ResourceDirectoryAt(const Layout& layo
                                                               std::uint64_t offset) {
   unsigned char header[kResourceDirectoryBytes];
   if (!ReadResources(layout, read, offset, header, sizeof(header))) return std::nullopt;
-  const std::size_t count = std::size_t{U16(header + 12)} + U16(header + 14);
+  const std::size_t count =
+      std::size_t{U16(header + kNumberOfNamedEntriesAt)} + U16(header + kNumberOfIdEntriesAt);
   if (count > kMaxResourceEntries) return std::nullopt;
   std::vector<unsigned char> bytes(count * kResourceEntryBytes);
   if (!ReadResources(layout, read, offset + sizeof(header), bytes.data(), bytes.size())) {
@@ -156,7 +206,7 @@ std::optional<std::vector<ResourceEntry>> ResourceDirectoryAt(const Layout& layo
   }
   std::vector<ResourceEntry> entries;
   for (std::size_t at = 0; at < bytes.size(); at += kResourceEntryBytes) {
-    entries.push_back({U32(&bytes[at]), U32(&bytes[at + 4])});
+    entries.push_back({U32(&bytes[at + kEntryNameAt]), U32(&bytes[at + kEntryOffsetToDataAt])});
   }
   return entries;
 }
@@ -165,8 +215,8 @@ std::optional<std::vector<ResourceEntry>> ResourceDirectoryAt(const Layout& layo
 std::optional<std::uint64_t> SubdirectoryWithId(const std::vector<ResourceEntry>& entries,
                                                 std::uint32_t id) {
   for (const ResourceEntry& entry : entries) {
-    if (entry.name == id && (entry.target & kSubdirectory) != 0) {
-      return entry.target & ~kSubdirectory;
+    if (entry.name == id && (entry.target & kDataIsDirectory) != 0) {
+      return entry.target & ~kDataIsDirectory;
     }
   }
   return std::nullopt;
@@ -182,15 +232,16 @@ std::optional<std::vector<unsigned char>> VersionResourceBytes(const Layout& lay
   const std::optional<std::uint64_t> languages =
       ids ? SubdirectoryWithId(*ids, kVersionResourceId) : std::nullopt;
   const auto data = languages ? ResourceDirectoryAt(layout, read, *languages) : std::nullopt;
-  if (!data || data->empty() || (data->front().target & kSubdirectory) != 0) return std::nullopt;
+  if (!data || data->empty() || (data->front().target & kDataIsDirectory) != 0) return std::nullopt;
 
-  unsigned char entry[16];
+  unsigned char entry[kResourceDataEntryBytes];
   if (!ReadResources(layout, read, data->front().target, entry, sizeof(entry))) {
     return std::nullopt;
   }
-  const std::uint32_t size = U32(entry + 4);
+  const std::uint32_t size = U32(entry + kDataSizeAt);
   if (size < kNodeHeaderBytes || size > kMaxVersionBytes) return std::nullopt;
-  const std::optional<std::uint64_t> at = FileOffsetOf(layout, U32(entry), size);
+  const std::optional<std::uint64_t> at =
+      FileOffsetOf(layout, U32(entry + kDataOffsetToDataAt), size);
   std::vector<unsigned char> bytes(size);
   if (!at || !read(*at, bytes.data(), bytes.size())) return std::nullopt;
   return bytes;
@@ -208,7 +259,7 @@ struct Node {
 std::optional<Node> NodeAt(const std::vector<unsigned char>& bytes, std::size_t at,
                            std::size_t limit) {
   if (at > limit || limit - at < kNodeHeaderBytes) return std::nullopt;
-  const std::uint16_t length = U16(&bytes[at]);
+  const std::uint16_t length = U16(&bytes[at + kNodeLengthAt]);
   if (length < kNodeHeaderBytes || length > limit - at) return std::nullopt;
   Node node{at + length, {}, 0, 0};
   std::size_t next = at + kNodeHeaderBytes;
@@ -218,8 +269,9 @@ std::optional<Node> NodeAt(const std::vector<unsigned char>& bytes, std::size_t 
     if (c == 0) break;
     node.key.push_back(c < 0x7F ? static_cast<char>(c) : '\x7F');
   }
-  const std::uint16_t valueLength = U16(&bytes[at + 2]);
-  const std::size_t valueBytes = U16(&bytes[at + 4]) == kTextValue ? valueLength * 2u : valueLength;
+  const std::uint16_t valueLength = U16(&bytes[at + kNodeValueLengthAt]);
+  const std::size_t valueBytes =
+      U16(&bytes[at + kNodeTypeAt]) == kTextValue ? valueLength * 2u : valueLength;
   node.valueAt = static_cast<std::size_t>(Align(next + 2, 4));
   node.childrenAt = static_cast<std::size_t>(Align(node.valueAt + valueBytes, 4));
   return node;
@@ -250,43 +302,55 @@ std::string TextOf(const std::vector<unsigned char>& bytes, const Node& node) {
 
 }  // namespace
 
-bool IsWindowsProgram(const ReadBytesAt& read) { return ReadLayout(read).has_value(); }
-
-CertificateTable CertificateTableOf(const ReadBytesAt& read, std::uint64_t fileSize) {
-  const std::optional<Layout> layout = ReadLayout(read);
-  if (!layout) return CertificateTable::kMalformed;
-  const Directory& table = layout->certificates;
-  if (table.size == 0) return CertificateTable::kNone;
-  if (table.address % 8 != 0 || std::uint64_t{table.address} + table.size != fileSize ||
-      table.size < kCertificateHeaderBytes) {
-    return CertificateTable::kMalformed;
-  }
-  unsigned char header[kCertificateHeaderBytes];
-  if (!read(table.address, header, sizeof(header))) return CertificateTable::kMalformed;
-  // One entry, padded to 8 bytes, fills the table: a second entry or anything after it is not
-  // a form Windows is asked about.
-  const std::uint32_t length = U32(header);
-  if (length <= kCertificateHeaderBytes || Align(length, 8) != table.size ||
-      U16(header + 4) != kCertificateRevision || U16(header + 6) != kPkcsSignedData) {
-    return CertificateTable::kMalformed;
-  }
-  return CertificateTable::kOneSignature;
+bool IsWindowsProgram(const ReadBytesAt& read, std::uint64_t fileSize) {
+  return ReadLayout(read, fileSize).has_value();
 }
 
-std::optional<ProgramVersion> ProgramVersionOf(const ReadBytesAt& read) {
-  const std::optional<Layout> layout = ReadLayout(read);
+std::optional<SignatureBytes> SignatureBytesOf(const ReadBytesAt& read, std::uint64_t fileSize) {
+  const std::optional<Layout> layout = ReadLayout(read, fileSize);
+  if (!layout) return std::nullopt;
+  const Directory& table = layout->certificates;
+  if (table.size == 0 || table.address % 8 != 0 ||
+      std::uint64_t{table.address} + table.size != fileSize ||
+      table.size < kCertificateHeaderBytes) {
+    return std::nullopt;
+  }
+  unsigned char header[kCertificateHeaderBytes];
+  if (!read(table.address, header, sizeof(header))) return std::nullopt;
+  // One entry, padded to 8 bytes, fills the table: a second entry or anything after it is not
+  // a form Windows is asked about.
+  const std::uint32_t length = U32(header + kCertificateLengthAt);
+  if (length <= kCertificateHeaderBytes || Align(length, 8) != table.size ||
+      U16(header + kCertificateRevisionAt) != kCertificateRevision ||
+      U16(header + kCertificateTypeAt) != kPkcsSignedData) {
+    return std::nullopt;
+  }
+  return SignatureBytes{std::uint64_t{table.address} + kCertificateHeaderBytes,
+                        length - kCertificateHeaderBytes};
+}
+
+CertificateTable CertificateTableOf(const ReadBytesAt& read, std::uint64_t fileSize) {
+  const std::optional<Layout> layout = ReadLayout(read, fileSize);
+  if (!layout) return CertificateTable::kMalformed;
+  if (layout->certificates.size == 0) return CertificateTable::kNone;
+  return SignatureBytesOf(read, fileSize) ? CertificateTable::kOneSignature
+                                          : CertificateTable::kMalformed;
+}
+
+std::optional<ProgramVersion> ProgramVersionOf(const ReadBytesAt& read, std::uint64_t fileSize) {
+  const std::optional<Layout> layout = ReadLayout(read, fileSize);
   if (!layout) return std::nullopt;
   const std::optional<std::vector<unsigned char>> bytes = VersionResourceBytes(*layout, read);
   if (!bytes) return std::nullopt;
   const std::optional<Node> root = NodeAt(*bytes, 0, bytes->size());
   if (!root || root->key != "VS_VERSION_INFO" || root->valueAt + kFixedInfoBytes > root->end ||
       root->childrenAt < root->valueAt + kFixedInfoBytes ||
-      U32(&(*bytes)[root->valueAt]) != kFixedInfoSignature) {
+      U32(&(*bytes)[root->valueAt + kFixedSignatureAt]) != kFixedInfoSignature) {
     return std::nullopt;
   }
   ProgramVersion version;
-  const std::uint32_t high = U32(&(*bytes)[root->valueAt + 8]);
-  const std::uint32_t low = U32(&(*bytes)[root->valueAt + 12]);
+  const std::uint32_t high = U32(&(*bytes)[root->valueAt + kFileVersionMsAt]);
+  const std::uint32_t low = U32(&(*bytes)[root->valueAt + kFileVersionLsAt]);
   version.fileVersion = {static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high),
                          static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
 
@@ -306,6 +370,36 @@ std::optional<ProgramVersion> ProgramVersionOf(const ReadBytesAt& read) {
 bool IsNewerVersionOf(const ProgramVersion& candidate, const ProgramVersion& running) {
   return !running.productName.empty() && candidate.productName == running.productName &&
          candidate.fileVersion > running.fileVersion;
+}
+
+bool IsIntactSignatureResult(std::uint32_t status) {
+  constexpr std::uint32_t kSuccess = 0;                 // ERROR_SUCCESS
+  constexpr std::uint32_t kExpired = 0x800B0101;        // CERT_E_EXPIRED
+  constexpr std::uint32_t kUntrustedRoot = 0x800B0109;  // CERT_E_UNTRUSTEDROOT
+  constexpr std::uint32_t kChaining = 0x800B010A;       // CERT_E_CHAINING
+  return status == kSuccess || status == kUntrustedRoot || status == kChaining ||
+         status == kExpired;
+}
+
+std::optional<std::string_view> DerContents(std::string_view element) {
+  constexpr unsigned char kLongForm = 0x80;
+  constexpr unsigned char kHighTagNumber = 0x1F;
+  constexpr std::size_t kMaxLengthBytes = 4;  // no signature comes near 4 GB
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(element[at]); };
+  if (element.size() < 2 || (byte(0) & kHighTagNumber) == kHighTagNumber) return std::nullopt;
+  std::size_t at = 1;
+  std::uint64_t length = byte(at++);
+  if (length & kLongForm) {
+    // 0x80 alone is the indefinite length, which DER does not allow.
+    const std::size_t lengthBytes = length & ~std::uint64_t{kLongForm};
+    if (lengthBytes == 0 || lengthBytes > kMaxLengthBytes || element.size() - at < lengthBytes) {
+      return std::nullopt;
+    }
+    length = 0;
+    for (std::size_t i = 0; i < lengthBytes; ++i) length = length << 8 | byte(at++);
+  }
+  if (element.size() - at != length) return std::nullopt;
+  return element.substr(at);
 }
 
 }  // namespace deskfind

@@ -3,9 +3,13 @@
 #include <softpub.h>
 #include <wintrust.h>
 
+#include <cstdint>
+#include <cstring>
+
 #include "platform/dynamic_library.h"
 #include "platform/services.h"
 #include "platform/win32_handles.h"
+#include "update/crypt_message.h"
 #include "update/program_file.h"
 
 namespace deskfind {
@@ -72,14 +76,62 @@ Verdict Verify(HANDLE file, const std::wstring& path) {
   return verdict;
 }
 
-// The signature is intact and made with the certificate it carries. What Windows says of that
-// certificate's chain or time is no reason to refuse: the shop's certificate need not chain to
-// a public root, its end date must not stop the updates of every copy for good, and who signed
-// is decided by comparing the certificate itself. Every other result (no signature, a changed
-// or extended file, a broken signature) refuses.
-bool IntactSignature(LONG status) {
-  return status == ERROR_SUCCESS || status == CERT_E_UNTRUSTEDROOT || status == CERT_E_CHAINING ||
-         status == CERT_E_EXPIRED;
+// True when the signer's messageDigest attribute is the digest of the signed content. Windows
+// makes this comparison within WinVerifyTrust; Wine checks the signature over the attributes
+// alone, so a program changed after signing passes there once the changed image's digest is
+// written into the signed content. One signer, and one of the SHA digests, or nothing.
+bool SignedContentIntact(const std::vector<unsigned char>& pkcs7) {
+  const Crypt32& crypt = Crypt32::Get();
+  if (!crypt.Complete()) return false;
+  const DecodedMessage message(
+      std::string_view(reinterpret_cast<const char*>(pkcs7.data()), pkcs7.size()), false);
+  std::vector<BYTE> signerBytes;
+  std::vector<BYTE> content;
+  if (message.SignerCount() != 1 || !message.Param(CMSG_SIGNER_INFO_PARAM, 0, signerBytes) ||
+      !message.Param(CMSG_CONTENT_PARAM, 0, content)) {
+    return false;
+  }
+  const auto& signer = *reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBytes.data());
+  const ALG_ID algorithm =
+      signer.HashAlgorithm.pszObjId ? crypt.algorithmOf(signer.HashAlgorithm.pszObjId) : 0;
+  if (algorithm != CALG_SHA1 && algorithm != CALG_SHA_256 && algorithm != CALG_SHA_384 &&
+      algorithm != CALG_SHA_512) {
+    return false;
+  }
+
+  const CRYPT_ATTR_BLOB* stated = nullptr;
+  for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
+    if (!attribute.pszObjId || std::strcmp(attribute.pszObjId, szOID_PKCS_9_MESSAGE_DIGEST) != 0) {
+      continue;
+    }
+    if (stated || attribute.cValue != 1) return false;  // which one would Windows compare?
+    stated = &attribute.rgValue[0];
+  }
+  if (!stated) return false;
+  DWORD size = 0;
+  if (!crypt.decodeObject(kMessageEncoding, X509_OCTET_STRING, stated->pbData, stated->cbData, 0,
+                          nullptr, &size)) {
+    return false;
+  }
+  std::vector<BYTE> decoded(size);
+  if (!crypt.decodeObject(kMessageEncoding, X509_OCTET_STRING, stated->pbData, stated->cbData, 0,
+                          decoded.data(), &size)) {
+    return false;
+  }
+  const auto& digest = *reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
+
+  // The digest is taken over the content's value, without its own tag and length.
+  const std::optional<std::string_view> signedContent =
+      DerContents(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+  if (!signedContent) return false;
+  BYTE computed[64];
+  DWORD computedSize = sizeof(computed);
+  if (!crypt.hash(0, algorithm, 0, reinterpret_cast<const BYTE*>(signedContent->data()),
+                  static_cast<DWORD>(signedContent->size()), computed, &computedSize)) {
+    return false;
+  }
+  return digest.cbData == computedSize && std::memcmp(digest.pbData, computed, computedSize) == 0;
 }
 
 }  // namespace
@@ -109,7 +161,12 @@ bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer) 
   // Windows reads only tables of this form safely (Wine's ends the process on some others).
   if (CertificateTableOf(file) != CertificateTable::kOneSignature) return false;
   const Verdict verdict = Verify(file, path);
-  return IntactSignature(verdict.status) && verdict.leaf == signer;
+  if (!IsIntactSignatureResult(static_cast<std::uint32_t>(verdict.status)) ||
+      verdict.leaf != signer) {
+    return false;
+  }
+  const std::optional<std::vector<unsigned char>> pkcs7 = SignatureOf(file);
+  return pkcs7 && SignedContentIntact(*pkcs7);
 }
 
 }  // namespace deskfind

@@ -18,8 +18,9 @@ using Certificate = std::vector<unsigned char>;
 std::optional<Certificate> RunningProgramSigner();
 
 // True when the file behind `file` (opened for reading, `path` its name) carries an intact
-// Authenticode signature whose signing certificate is exactly `signer`, in a certificate table
-// of the one well-formed kind (CertificateTable::kOneSignature).
+// Authenticode signature whose signing certificate is exactly `signer` and whose signed
+// attributes name the signed content's digest, in a certificate table of the one well-formed
+// kind (CertificateTable::kOneSignature).
 bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer);
 
 }  // namespace deskfind

@@ -91,8 +91,8 @@ void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& r
 // ended the command.
 std::optional<std::string> FetchVersionFile(UpdateEnvironment& environment,
                                             const std::string& versionFile) {
-  const DownloadResult download =
-      environment.Download(SiteAddress(kVersionFilePath), versionFile, DownloadKind::kVersionFile);
+  const DownloadResult download = environment.Download(SiteAddress(kVersionFilePath), versionFile,
+                                                       DownloadKind::kVersionFile, std::nullopt);
   if (!download.Done()) {
     ShowDownloadFailure(environment, download);
     return std::nullopt;
@@ -192,8 +192,8 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   // Every check runs before the download takes the file's name: a refused body never
   // replaces an earlier file of that name.
   const std::string programFile = folder + programName;
-  const DownloadResult programDownload =
-      environment.Download(SiteAddress(kProgramFilePath), programFile, DownloadKind::kProgram);
+  const DownloadResult programDownload = environment.Download(
+      SiteAddress(kProgramFilePath), programFile, DownloadKind::kProgram, *version);
   if (!programDownload.Done()) return ShowDownloadFailure(environment, programDownload);
 
   if (!environment.Confirm(HandOverText(programName, folder))) return;

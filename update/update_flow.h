@@ -7,6 +7,7 @@
 
 #include "update/download_result.h"
 #include "update/version_data.h"
+#include "update/version_number.h"
 
 namespace deskfind {
 
@@ -50,9 +51,10 @@ class UpdateEnvironment {
   // The folder that receives the downloads (the program's own); empty when unknown.
   virtual std::string UpdateFolder() = 0;
   // Fetches address into the file at path; the file is replaced only when the download is
-  // done and passed every check of its kind.
+  // done and passed every check of its kind. `named` is the version a program's file name
+  // carries: a signed copy takes no program of a lower file version under that name.
   virtual DownloadResult Download(std::string_view address, const std::string& path,
-                                  DownloadKind kind) = 0;
+                                  DownloadKind kind, std::optional<VersionValue> named) = 0;
   // Up to maxBytes bytes from the start of the version file; nullopt when it cannot be read.
   virtual std::optional<std::string> ReadVersionFile(const std::string& path,
                                                      std::size_t maxBytes) = 0;

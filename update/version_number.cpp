@@ -109,4 +109,12 @@ std::optional<VersionValue> ParseVersion(std::string_view text, std::string_view
   return VersionValue{-static_cast<std::int64_t>(*magnitude)};
 }
 
+std::optional<std::array<std::uint16_t, 4>> FileVersionOf(VersionValue value) {
+  constexpr std::int64_t kMaxPart = 0xFFFF;
+  if (value.scaled < 0 || value.scaled / VersionValue::kScale > kMaxPart) return std::nullopt;
+  return std::array<std::uint16_t, 4>{
+      static_cast<std::uint16_t>(value.scaled / VersionValue::kScale),
+      static_cast<std::uint16_t>(value.scaled % VersionValue::kScale), 0, 0};
+}
+
 }  // namespace deskfind

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,5 +40,10 @@ std::string FirstLine(std::string_view fileBytes);
 std::optional<VersionValue> ParseVersion(std::string_view text, std::string_view decimalSeparator);
 
 inline bool IsNewer(VersionValue value) { return value > kCurrentVersion; }
+
+// The file version (most significant part first) that a program of version `value` carries:
+// the whole part, then the four decimal places as a number ("1,1" is 1.1000.0.0, "1,05"
+// 1.500.0.0), so that both orders agree. nullopt for a value no file version can carry.
+std::optional<std::array<std::uint16_t, 4>> FileVersionOf(VersionValue value);
 
 }  // namespace deskfind

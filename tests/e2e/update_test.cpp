@@ -492,18 +492,24 @@ TEST_P(SignedUpdateTest, StartsOnlyANewerVersionThatTheSameCertificateSigned) {
 
 INSTANTIATE_TEST_SUITE_P(
     Certificates, SignedUpdateTest,
-    ::testing::Values(SignedCase{"SameCertificate", "marker-a.exe", Outcome::kHandsOver},
-                      SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned},
-                      SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned},
-                      // Signed with A, but the same release again (a roll-back) or another program.
-                      SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer},
-                      SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
-                      // A running program whose own certificate cannot be read is still a signed
-                      // one, and no signature can be its own.
-                      SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kDataNotSigned,
-                                 "deskfind-cut/deskfind.exe"},
-                      SignedCase{"PlantedLibraries", "marker-a.exe", Outcome::kHandsOver,
-                                 "deskfind/deskfind.exe", true}),
+    ::testing::Values(
+        SignedCase{"SameCertificate", "marker-a.exe", Outcome::kHandsOver},
+        SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned},
+        // Changed, with its digest rewritten in the signed content (Wine alone would pass it).
+        SignedCase{"DigestRewritten", "marker-a-rewritten.exe", Outcome::kNotSigned},
+        SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned},
+        // Signed with A, but the same release again (a roll-back) or another program.
+        SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer},
+        SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
+        // A running program whose own certificate cannot be read is still a signed one, and no
+        // signature can be its own.
+        SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kDataNotSigned,
+                   "deskfind-cut/deskfind.exe"},
+        // Nor can a running program whose own product name cannot be read tell a newer one.
+        SignedCase{"OwnNameUnreadable", "marker-a.exe", Outcome::kNotNewer,
+                   "deskfind-unnamed/deskfind.exe"},
+        SignedCase{"PlantedLibraries", "marker-a.exe", Outcome::kHandsOver, "deskfind/deskfind.exe",
+                   true}),
     [](const ::testing::TestParamInfo<SignedCase>& testCase) { return testCase.param.name; });
 
 // The signed program takes version data only when the shop signed it, it has not expired, this

@@ -6,11 +6,14 @@
 #                          with B
 #   marker-a-changed.exe   signed with A, then one byte changed
 #   marker-a-appended.exe  signed with A, then bytes appended
+#   marker-a-rewritten.exe marker-a-changed.exe with the changed image's digest written into
+#                          the signed content: its signature no longer covers that content
 #   marker-a-type1.exe     signed with A, then its certificate's type changed from 2 to 1
 #   marker-a-other.exe     the stand-in named another product ("deskplan"), signed with A
 #   marker-unsigned.exe    the stand-in as built
 #   deskfind/deskfind.exe  the program (deskfind 1.0) signed with A, in a folder of its own
 #   deskfind-cut/deskfind.exe  the same with its certificate's length cut to the bare header
+#   deskfind-unnamed/deskfind.exe  the program with no readable product name, signed with A
 #   tls.pem, tls.key       a site certificate for update.deskfind.test, trusted by nobody
 # and the site's version data for the signed copies, each NAME.txt with its signature NAME.sig,
 # dated from now (run the build again for fresh ones: the good data is valid for 45 days):
@@ -71,6 +74,16 @@ sign b "$marker" marker-b.exe
 # One byte of the DOS stub's text: still a Windows program, no longer what was signed.
 cp marker-a.exe marker-a-changed.exe
 printf 'X' | dd of=marker-a-changed.exe bs=1 seek=80 conv=notrunc status=none
+# The image digest inside the signed content, replaced by the changed image's own.
+cp marker-a-changed.exe marker-a-rewritten.exe
+digests=$(osslsigncode verify -in marker-a-rewritten.exe 2>&1 || true)
+DIGEST_NOW=$(sed -n 's/^Current message digest *: *\([0-9A-F]*\).*/\1/p' <<<"$digests") \
+  DIGEST_NEW=$(sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p' <<<"$digests") \
+  perl -0777 -pi -e '
+    my ($now, $new) = map { pack "H*", $_ } @ENV{"DIGEST_NOW", "DIGEST_NEW"};
+    my $count = () = /\Q$now\E/g;
+    die "the image digest occurs $count times\n" unless length $now == 32 && $count == 1;
+    s/\Q$now\E/$new/' marker-a-rewritten.exe
 cp marker-a.exe marker-a-appended.exe
 printf 'appended after the signature' >>marker-a-appended.exe
 # WIN_CERTIFICATE: dwLength, wRevision, wCertificateType.
@@ -84,6 +97,13 @@ sign a marker-other.exe marker-a-other.exe
 rm marker-other.exe
 cp "$marker" marker-unsigned.exe
 sign a "$program" deskfind/deskfind.exe
+# The key renamed, the resource's layout kept.
+mkdir -p deskfind-unnamed
+perl -0777 -pe 's/P\0r\0o\0d\0u\0c\0t\0N\0a\0m\0e\0/P\0r\0o\0d\0u\0c\0t\0N\0a\0m\0f\0/' \
+  "$program" >deskfind-unnamed.exe
+cmp -s "$program" deskfind-unnamed.exe && { echo "no product name in $program" >&2; exit 1; }
+sign a deskfind-unnamed.exe deskfind-unnamed/deskfind.exe
+rm deskfind-unnamed.exe
 cp deskfind/deskfind.exe deskfind-cut/deskfind.exe
 overwrite deskfind-cut/deskfind.exe "$(certificate_table deskfind-cut/deskfind.exe)" '\010\000\000\000'
 [ -s tls.pem ] && [ -s tls.key ] ||

@@ -78,10 +78,11 @@ class RecordingEnvironment : public UpdateEnvironment {
   void CloseMainWindow() override { Record("close"); }
   std::string DecimalSeparator() override { return separator; }
   std::string UpdateFolder() override { return folder; }
-  DownloadResult Download(std::string_view address, const std::string& path,
-                          DownloadKind kind) override {
+  DownloadResult Download(std::string_view address, const std::string& path, DownloadKind kind,
+                          std::optional<VersionValue> named) override {
     Record(Fetch(std::string(address), path) +
-           (kind == DownloadKind::kProgram ? " program" : " version"));
+           (kind == DownloadKind::kProgram ? " program" : " version") +
+           (named ? " named " + std::to_string(named->scaled) : ""));
     if (const auto refusal = refused.find(std::string(address)); refusal != refused.end()) {
       return refusal->second;
     }
@@ -163,8 +164,9 @@ class UpdateFlow : public ::testing::Test {
   // The hourglass comes back after each question; only the version file is read (into the
   // memo), never the program.
   Calls UpToHandOver() const {
-    return Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
-                              Confirmed(kHandOverText)});
+    return Then(UpToOffer(),
+                {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program named 11000",
+                 Confirmed(kHandOverText)});
   }
   static Calls Then(Calls calls, std::initializer_list<std::string> more) {
     calls.insert(calls.end(), more);
@@ -273,8 +275,9 @@ TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
     environment.refused[kProgramAddress] = refusal;
     environment.answers = {true};
     EXPECT_EQ(Run(),
-              Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
-                                 box, "cursor"}));
+              Then(UpToOffer(),
+                   {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program named 11000", box,
+                    "cursor"}));
   }
 
   // A local file that cannot be written (here: a folder has its name) is named with the reason.
@@ -283,11 +286,11 @@ TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
   environment.unwritable.emplace(kProgramAddress,
                                  LocalFileError(kProgramFile, "Отказано в доступе."));
   environment.answers = {true};
-  EXPECT_EQ(Run(),
-            Then(UpToOffer(), {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program",
-                               kErrorBox + "\r\rНе удалось записать файл " + kProgramFile +
-                                   ": Отказано в доступе.",
-                               "cursor"}));
+  EXPECT_EQ(Run(), Then(UpToOffer(),
+                        {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program named 11000",
+                         kErrorBox + "\r\rНе удалось записать файл " + kProgramFile +
+                             ": Отказано в доступе.",
+                         "cursor"}));
 }
 
 // A locale's separator that names a folder or (":") a stream of the file "deskfind1": the

@@ -1,5 +1,6 @@
 #include "update/version_number.h"
 
+#include <array>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -241,6 +242,23 @@ TEST(Freshness, ChecksSignatureExpiryClockAndAgeInThisOrder) {
     EXPECT_EQ(DecideFreshness(c.signedByShop, c.dates, c.stored, c.releaseTime, c.now), c.outcome)
         << c.name;
   }
+}
+
+// The version a file's name carries and the file version it must have sort alike.
+TEST(FileVersionOf, IsTheWholePartThenTheFourDecimalPlaces) {
+  using FileVersion = std::optional<std::array<std::uint16_t, 4>>;
+  EXPECT_EQ(FileVersionOf(*Comma("1,1")), FileVersion({1, 1000, 0, 0}));
+  EXPECT_EQ(FileVersionOf(*Comma("1,05")), FileVersion({1, 500, 0, 0}));
+  EXPECT_EQ(FileVersionOf(*Comma("1,0001")), FileVersion({1, 1, 0, 0}));
+  EXPECT_EQ(FileVersionOf(*Comma("2")), FileVersion({2, 0, 0, 0}));
+  EXPECT_EQ(FileVersionOf(*Comma("1,9999")), FileVersion({1, 9999, 0, 0}));
+  EXPECT_EQ(FileVersionOf(*Comma("65535,5")), FileVersion({65535, 5000, 0, 0}));
+  EXPECT_LT(*FileVersionOf(*Comma("1,09")), *FileVersionOf(*Comma("1,1")));
+  EXPECT_EQ(FileVersionOf(kCurrentVersion),
+            FileVersion({DESKFIND_VERSION_MAJOR, DESKFIND_VERSION_MINOR, 0, 0}));
+  // No file version carries these.
+  EXPECT_EQ(FileVersionOf(*Comma("65536")), std::nullopt);
+  EXPECT_EQ(FileVersionOf(*Comma("-1,1")), std::nullopt);
 }
 
 }  // namespace

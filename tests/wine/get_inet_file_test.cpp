@@ -4,6 +4,7 @@
 #include <winsock2.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -119,15 +120,19 @@ std::string DosHeader(std::uint32_t newHeaderAt, const std::string& then) {
 }
 
 // What the file must be: any body, a Windows program, a program signed with A, and that also
-// newer than deskfind 1.0.
-enum class Rules { kAny, kProgram, kSignedByA, kNewerSignedByA };
+// newer than deskfind 1.0, or also at least deskfind 1,2 (the name it is stored under).
+enum class Rules { kAny, kProgram, kSignedByA, kNewerSignedByA, kNewerSignedByANamed12 };
 DownloadRules For(Rules kind) {
   static const ProgramVersion kVersionOne{std::string("d\0e\0s\0k\0f\0i\0n\0d\0", 16),
                                           {1, 0, 0, 0}};
+  static const std::array<std::uint16_t, 4> kVersionOneTwo{1, 2000, 0, 0};
   DownloadRules rules;
   rules.windowsProgram = kind != Rules::kAny;
-  if (kind == Rules::kSignedByA || kind == Rules::kNewerSignedByA) rules.signer = &CertificateA();
-  if (kind == Rules::kNewerSignedByA) rules.newerThan = &kVersionOne;
+  if (kind != Rules::kAny && kind != Rules::kProgram) rules.signer = &CertificateA();
+  if (kind == Rules::kNewerSignedByA || kind == Rules::kNewerSignedByANamed12) {
+    rules.newerThan = &kVersionOne;
+  }
+  if (kind == Rules::kNewerSignedByANamed12) rules.atLeast = &kVersionOneTwo;
   return rules;
 }
 
@@ -291,6 +296,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Rules::kProgram},
         FailureCase{"HeaderPointsPastTheEnd", HttpReply::Make(200, DosHeader(1 << 20, "PE")),
                     Rules::kProgram},
+        // Whole headers, but the sections they announce are cut off.
+        FailureCase{"SectionsPastTheEnd",
+                    HttpReply::Make(200, Subject("marker-unsigned.exe").substr(0, 4096)),
+                    Rules::kProgram},
         FailureCase{"SignedWithAnotherCertificate", HttpReply::Make(200, Subject("marker-b.exe")),
                     Rules::kSignedByA, Status::kNotSigned},
         FailureCase{"Unsigned", HttpReply::Make(200, Subject("marker-unsigned.exe")),
@@ -300,12 +309,20 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"AppendedToAfterSigning",
                     HttpReply::Make(200, Subject("marker-a-appended.exe")), Rules::kSignedByA,
                     Status::kNotSigned},
+        // Changed, and the changed image's digest written into the signed content: Wine's
+        // verifier passes it, the signed attributes' own digest does not.
+        FailureCase{"DigestRewrittenAfterChanging",
+                    HttpReply::Make(200, Subject("marker-a-rewritten.exe")), Rules::kSignedByA,
+                    Status::kNotSigned},
         // A table Windows must not be asked about (Wine's verifier ends the process).
         FailureCase{"CertificateOfAnotherType", HttpReply::Make(200, Subject("marker-a-type1.exe")),
                     Rules::kSignedByA, Status::kNotSigned},
         // Signed with A, but another program than deskfind.
         FailureCase{"OtherProduct", HttpReply::Make(200, Subject("marker-a-other.exe")),
-                    Rules::kNewerSignedByA, Status::kNotNewer}),
+                    Rules::kNewerSignedByA, Status::kNotNewer},
+        // Signed with A and newer than 1.0, but 1,1 where the file's name says 1,2.
+        FailureCase{"OlderThanItsName", HttpReply::Make(200, Subject("marker-a.exe")),
+                    Rules::kNewerSignedByANamed12, Status::kNotNewer}),
     [](const ::testing::TestParamInfo<FailureCase>& testCase) { return testCase.param.name; });
 
 TEST_F(GetInetFileTest, FailsWhenNothingListens) {

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <string_view>
+#include <vector>
+
+#include "platform/dynamic_library.h"
+
+namespace deskfind {
+
+inline constexpr DWORD kMessageEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+// The cryptography library, loaded by the first signed update rather than at every start.
+struct Crypt32 {
+  DynamicLibrary library{L"crypt32.dll"};
+  decltype(&CryptMsgOpenToDecode) openToDecode =
+      library.Get<decltype(openToDecode)>("CryptMsgOpenToDecode");
+  decltype(&CryptMsgUpdate) update = library.Get<decltype(update)>("CryptMsgUpdate");
+  decltype(&CryptMsgGetParam) getParam = library.Get<decltype(getParam)>("CryptMsgGetParam");
+  decltype(&CryptMsgClose) close = library.Get<decltype(close)>("CryptMsgClose");
+  decltype(&CryptVerifyDetachedMessageSignature) verifyDetached =
+      library.Get<decltype(verifyDetached)>("CryptVerifyDetachedMessageSignature");
+  decltype(&CertCreateCertificateContext) createCertificate =
+      library.Get<decltype(createCertificate)>("CertCreateCertificateContext");
+  decltype(&CryptDecodeObject) decodeObject =
+      library.Get<decltype(decodeObject)>("CryptDecodeObject");
+  decltype(&CryptHashCertificate) hash = library.Get<decltype(hash)>("CryptHashCertificate");
+  decltype(&CertOIDToAlgId) algorithmOf = library.Get<decltype(algorithmOf)>("CertOIDToAlgId");
+
+  bool Complete() const {
+    return openToDecode && update && getParam && close && verifyDetached && createCertificate &&
+           decodeObject && hash && algorithmOf;
+  }
+  static const Crypt32& Get();
+};
+
+// A PKCS#7 message (DER) as the library decodes it.
+class DecodedMessage {
+ public:
+  // `detached`: the message signs content that is not inside it.
+  DecodedMessage(std::string_view bytes, bool detached);
+  DecodedMessage(const DecodedMessage&) = delete;
+  DecodedMessage& operator=(const DecodedMessage&) = delete;
+  ~DecodedMessage();
+
+  // The parameter's bytes; false when the message has none.
+  bool Param(DWORD type, DWORD index, std::vector<BYTE>& bytes) const;
+  // The number of signers; 0 when it cannot be read.
+  DWORD SignerCount() const;
+
+ private:
+  HCRYPTMSG message_;
+  bool decoded_ = false;
+};
+
+}  // namespace deskfind
