@@ -28,8 +28,12 @@ constexpr DWORD kStatusOk = 200;
 constexpr int kMaxRedirects = 5;
 // Always from the server: a cached version file must never hide a new version. Redirects are
 // followed here, not by the library: it follows them without any limit, and not 308 at all.
+// No cookie, no automatic logon and no dialog: the site learns nothing of the user's other
+// browsing or accounts, and nothing waits for an answer nobody sees.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                                INTERNET_FLAG_NO_UI;
 
 // The internet library, loaded by the first download instead of at every start.
 struct WinInet {
@@ -120,17 +124,29 @@ std::wstring HexDigits(unsigned value) {
   return digits;
 }
 
+// A temporary file younger than this may belong to a download of another running copy: no
+// download lasts longer than 10 minutes, and the margin covers its checks.
+constexpr ULONGLONG kStaleAfter100ns = 15ULL * 60 * 10'000'000;
+
+ULONGLONG Ticks(const FILETIME& time) {
+  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 // Removes what downloads into `folder` left when the program ended during them (killed,
-// crashed, the power lost). A file that another running copy still writes or holds is open
-// without delete sharing and stays.
+// crashed, the power lost): only files older than any download, as another running copy's
+// live file is young (and open without delete sharing besides).
 void RemoveStaleTemporaryFiles(const std::wstring& folder) {
   const std::wstring pattern =
       folder + std::wstring(kTemporaryPrefix) + L"*" + std::wstring(kTemporarySuffix);
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
   WIN32_FIND_DATAW found;
   const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName)) {
+    const ULONGLONG touched = std::max(Ticks(found.ftCreationTime), Ticks(found.ftLastWriteTime));
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName) &&
+        touched + kStaleAfter100ns < Ticks(now)) {
       DeleteFileW((folder + found.cFileName).c_str());
     }
   } while (FindNextFileW(search, &found));
@@ -212,11 +228,10 @@ class TemporaryFile {
   }
   DownloadedFile Release() { return std::move(file_); }
 
-  // False when the file is still there afterwards.
+  // False when the file may still be there afterwards: only "not found" proves it gone.
   bool Remove() {
     file_.Reset();
-    const bool removed =
-        DeleteFileW(path_.c_str()) || GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool removed = DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
     if (removed) path_.clear();
     return removed;
   }
@@ -244,7 +259,8 @@ class TemporaryFile {
 // The time left of the whole download; every wait is cut to it.
 class Deadline {
  public:
-  explicit Deadline(DWORD milliseconds) : end_(GetTickCount64() + milliseconds) {}
+  // `start` is GetTickCount64's: the caller's and the thread's deadlines start together.
+  Deadline(ULONGLONG start, DWORD milliseconds) : end_(start + milliseconds) {}
   // The wait for the next step, at most `wait`; 0 when the time is up.
   DWORD Cut(DWORD wait) const {
     const ULONGLONG now = GetTickCount64();
@@ -429,11 +445,11 @@ DWORD HandOverMargin(DWORD totalMilliseconds) {
 // removes its own temporary file when its call returns. The system's own thread, lock and
 // event: the C++ library's pull a threads library into the program, a sixth of its size.
 struct Transfer {
-  Transfer(std::wstring from, std::wstring to, const DownloadRules& limits)
+  Transfer(std::wstring from, std::wstring to, const DownloadRules& limits, ULONGLONG start)
       : address(std::move(from)),
         target(std::move(to)),
         rules(limits),
-        deadline(limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)),
+        deadline(start, limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)),
         ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     rules.signer = nullptr;  // the caller's; the thread checks nothing
     rules.newerThan = nullptr;
@@ -506,9 +522,11 @@ bool StartTransfer(const std::shared_ptr<Transfer>& transfer) {
 DownloadResult GetInetFile(std::string_view address, std::string_view localPath,
                            const DownloadRules& rules, DownloadedFile* keep) {
   const std::wstring target = Utf16(localPath);
-  const Deadline deadline(rules.totalMilliseconds);
+  const ULONGLONG start = GetTickCount64();
+  const Deadline deadline(start, rules.totalMilliseconds);
   RemoveStaleTemporaryFiles(FolderOf(target));
-  const auto transfer = std::make_shared<Transfer>(Utf16(RequestAddress(address)), target, rules);
+  const auto transfer =
+      std::make_shared<Transfer>(Utf16(RequestAddress(address)), target, rules, start);
   if (!StartTransfer(transfer)) return {};
 
   WaitForSingleObject(transfer->ended.Get(), deadline.Cut(rules.totalMilliseconds));

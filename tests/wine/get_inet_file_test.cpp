@@ -195,12 +195,35 @@ class GetInetFileTest : public ::testing::Test {
 
 TEST_F(GetInetFileTest, WritesABodyOfManyBlocksWholeAndInOrder) {
   const std::string body = Pattern(5 * 1024 + 300);
-  // Left by a download the program did not live to finish; the next one removes it.
-  WriteFile(Utf8(folder_ + L"deskfind-download-0badf00d.part"), Pattern(2000));
+  // Left by a download the program did not live to finish, older than any download: the next
+  // one removes it. A young one may be another running copy's, and files that only look like
+  // ours are not ours: they stay.
+  const auto plant = [&](const wchar_t* name, bool old) {
+    const std::wstring path = folder_ + name;
+    WriteFile(Utf8(path), Pattern(2000));
+    if (!old) return;
+    FILETIME time{};
+    GetSystemTimeAsFileTime(&time);
+    ULARGE_INTEGER ticks{{time.dwLowDateTime, time.dwHighDateTime}};
+    ticks.QuadPart -= 20ULL * 60 * 10'000'000;  // 20 minutes ago
+    time = {ticks.LowPart, ticks.HighPart};
+    const HANDLE file =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(file, &time, &time, &time));
+    CloseHandle(file);
+  };
+  plant(L"deskfind-download-0badf00d.part", true);
+  plant(L"deskfind-download-0badf00e.part", false);
+  plant(L"deskfind-download-notes.part", true);
+  plant(L"deskfind-download-0badf00g.part", true);
   ServeAlways(HttpReply::Make(200, body));
   ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   EXPECT_EQ(Contents(Target()), body);
-  EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
+  EXPECT_EQ(FolderContents(),
+            (std::vector<std::wstring>{L"deskfind-download-0badf00e.part",
+                                       L"deskfind-download-0badf00g.part",
+                                       L"deskfind-download-notes.part", L"target.bin"}));
 }
 
 TEST_F(GetInetFileTest, ReplacesAnEarlierFileAndAcceptsAnEmptyBody) {
@@ -217,13 +240,18 @@ TEST_F(GetInetFileTest, ReplacesAnEarlierFileAndAcceptsAnEmptyBody) {
 }
 
 TEST_F(GetInetFileTest, RequestNamesTheProgramAndAsksPastEveryCache) {
-  ServeAlways(HttpReply::Make(200, "1"));
+  // A cookie the site sets is never sent back: requests carry nothing of the user's.
+  ServeAlways(HttpReply::Make(200, "1", "Set-Cookie: visitor=42; Path=/\r\n"));
+  ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   ASSERT_TRUE(GetInetFile(kAddress, Target()).Done());
   const auto requests = server_->Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(testing::RequestPath(requests[0]), "/proga/file.bin");
-  EXPECT_EQ(HeaderValue(requests[0], "User-Agent"), Utf8(ProgramFileName()));
-  EXPECT_EQ(HeaderValue(requests[0], "Pragma"), "no-cache");
+  ASSERT_EQ(requests.size(), 2u);
+  for (const auto& request : requests) {
+    EXPECT_EQ(testing::RequestPath(request), "/proga/file.bin");
+    EXPECT_EQ(HeaderValue(request, "User-Agent"), Utf8(ProgramFileName()));
+    EXPECT_EQ(HeaderValue(request, "Pragma"), "no-cache");
+    EXPECT_EQ(HeaderValue(request, "Cookie"), "");
+  }
 }
 
 TEST_F(GetInetFileTest, AFreshCopyEveryTimeEvenWhenTheServerAllowsCaching) {
