@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/dynamic_library.h"
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "tests/support/local_http_server.h"
@@ -510,6 +511,52 @@ TEST_F(GetInetFileTest, ALocalFileThatCannotBeWrittenIsAnError) {
   }
   EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
   RemoveDirectoryW(Utf16(Target()).c_str());
+}
+
+// A library of a system library's name beside this test program, which Wine prefers to its own
+// copy as Windows prefers one for libraries that are not "known DLLs". Each defence alone must
+// keep the system's copy: DynamicLibrary asks for the system folder itself, and
+// LoadLibrariesFromSystemFolderOnly covers the loads made by name on the program's behalf.
+class PlantedLibraryTest : public ::testing::Test {
+ protected:
+  // Plants `name` (without ".dll"); false when the case cannot tell anything, because a library
+  // of that name is loaded already.
+  bool Plant(const std::wstring& name) {
+    if (GetModuleHandleW((name + L".dll").c_str())) return false;
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    planted_ = std::wstring(program);
+    planted_ = planted_.substr(0, planted_.find_last_of(L'\\') + 1) + name + L".dll";
+    std::wstring probe = L"Z:" + Utf16(DESKFIND_MENU_PROBE);
+    std::replace(probe.begin(), probe.end(), L'/', L'\\');
+    EXPECT_TRUE(CopyFileW(probe.c_str(), planted_.c_str(), FALSE));
+    override_.emplace(L"Software\\Wine\\DllOverrides", name);
+    EXPECT_TRUE(override_->Set(L"native,builtin"));
+    return true;
+  }
+  void TearDown() override {
+    override_.reset();
+    if (!planted_.empty()) DeleteFileW(planted_.c_str());
+  }
+
+  std::wstring planted_;
+  std::optional<testing::ScopedUserValue> override_;
+};
+
+TEST_F(PlantedLibraryTest, ADynamicLibraryIsTheSystemsCopy) {
+  if (!Plant(L"wintrust")) GTEST_SKIP() << "wintrust.dll is loaded already";
+  const DynamicLibrary library(L"wintrust.dll");
+  EXPECT_NE(library.Get<void (*)()>("WinVerifyTrust"), nullptr);
+}
+
+// Last: the setting lasts as long as the process.
+TEST_F(PlantedLibraryTest, ALibraryLoadedByNameAfterTheSettingIsTheSystemsCopy) {
+  if (!Plant(L"cryptnet")) GTEST_SKIP() << "cryptnet.dll is loaded already";
+  LoadLibrariesFromSystemFolderOnly();
+  const HMODULE library = LoadLibraryW(L"cryptnet.dll");
+  ASSERT_NE(library, nullptr);
+  EXPECT_NE(GetProcAddress(library, "CryptGetObjectUrl"), nullptr);
+  FreeLibrary(library);
 }
 
 }  // namespace
