@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/abbox.h"
-#include "app/menu_commands.h"
+#include "app/main_menu_commands.h"
 #include "assets/resource_ids.h"
 #include "platform/application.h"
 #include "platform/controls.h"

@@ -14,13 +14,14 @@ class Tbigform : public Form {
   explicit Tbigform(Application& application);
   ~Tbigform() override;
 
-  void N2Click(Component& sender);
-  void N4Click(Component& sender);
-  void N6Click(Component& sender);
-  void N7Click(Component& sender);
-  void Label6Click(Component& sender);
-  void Button3Click(Component& sender);
-  void Button4Click(Component& sender);
+  // What each menu item, button, picture or link does for the user:
+  void N2Click(Component& sender);       // "Выход из программы": ends the program
+  void N4Click(Component& sender);       // "О программе": shows the about box
+  void N6Click(Component& sender);       // desk item or picture: a new, empty selection window
+  void N7Click(Component& sender);       // chest item or picture: says it is not ready yet
+  void Label6Click(Component& sender);   // the site's address: opens the shop's site
+  void Button3Click(Component& sender);  // looks for a newer version, offers to start it
+  void Button4Click(Component& sender);  // makes the shop's site the browser's start page
 
   // Writes the browser's start page for the current user; false when that failed.
   bool SetIEStartPage(std::string_view address);

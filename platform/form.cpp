@@ -1,3 +1,14 @@
+// How a user's action reaches a handler. Every way ends in Component::Click, which calls the
+// component's OnClick and shows what it throws in an error box:
+//   click on a button or a label  WM_COMMAND with the child's window  Form::OnCommand
+//                                 (BN_CLICKED; the child's user data names its Control)
+//   click on a menu item          WM_COMMAND with the item's id       Form::OnCommand, the
+//                                                                     item whose MenuCommand
+//                                                                     it is
+//   Enter on a focused button     the key itself                      Form::PreTranslateKey
+//   Enter with no button focused  WM_COMMAND IDOK                     the form's default button
+//   Esc                           WM_COMMAND IDCANCEL                 Form::EscapePressed
+//   Enter or Space on a link      the link's own subclass             Link, in controls.cpp
 #include "platform/form.h"
 
 #include <commctrl.h>

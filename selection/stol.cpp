@@ -7,7 +7,7 @@
 #include "catalogue/result_texts.h"
 #include "platform/application.h"
 #include "platform/controls.h"
-#include "selection/menu_commands.h"
+#include "selection/selection_menu_commands.h"
 #include "shop/identity.h"
 #include "shop/look.h"
 #include "shop/open_with_shift.h"
@@ -22,8 +22,6 @@ namespace {
 const std::vector<std::string> kWidths{"60",  "70",  "80",  "90",  "100", "110",
                                        "120", "130", "140", "150", "160"};
 
-// Every label a search makes stands after this index; labels before it are never touched.
-constexpr int kFirstClearedIndex = 9;
 constexpr int kFirstRowTop = 50;
 constexpr int kRowStep = 16;
 constexpr int kNameLeft = 470, kDimensionsLeft = 700, kPriceLeft = 850;
@@ -94,9 +92,7 @@ void Tpodbor_stola::selectClick(Component&) {
   matches_.Reset();
   // Many labels go and come: the window repaints once, at the end.
   BatchUpdate batch(*this);
-  for (int index = ComponentCount() - 1; index >= kFirstClearedIndex; --index) {
-    if (ComponentAt(index).IsLabel()) DestroyComponent(index);
-  }
+  ClearRows();
 
   const int minimum = ChosenWidth(*comboBox1_, DeskCatalogue::kOpenMinimum);
   const int maximum = ChosenWidth(*comboBox2_, DeskCatalogue::kOpenMaximum);
@@ -113,7 +109,21 @@ void Tpodbor_stola::selectClick(Component&) {
     auto& notice = Add<Label>("net_stola", 500, kFirstRowTop, kNotFoundText, bold, kBlack);
     notice.SetCursor(look::HandCursor());
     notice.SetShowsTooltip(true);
+    rows_.push_back(&notice);
   }
+}
+
+void Tpodbor_stola::ClearRows() {
+  // Newest first: the rows were made last, so each is found at the end of the list at once.
+  for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) {
+    for (int index = ComponentCount() - 1; index >= 0; --index) {
+      if (&ComponentAt(index) == *row) {
+        DestroyComponent(index);
+        break;
+      }
+    }
+  }
+  rows_.clear();
 }
 
 void Tpodbor_stola::AddRow(const DeskRecord& desk, int top) {
@@ -128,6 +138,7 @@ void Tpodbor_stola::AddRow(const DeskRecord& desk, int top) {
   auto& price =
       Add<Label>("___" + article, kPriceLeft, top, PriceText(desk), DefaultFont(), kBlack);
   price.SetTooltip(desk.name);
+  rows_.insert(rows_.end(), {&name, &dimensions, &price});
 }
 
 void Tpodbor_stola::N2Click(Component&) { Close(); }

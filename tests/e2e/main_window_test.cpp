@@ -1,6 +1,6 @@
 #include <string>
 
-#include "app/menu_commands.h"
+#include "app/main_menu_commands.h"
 #include "tests/e2e/program.h"
 
 namespace deskfind::e2e {

@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_commands.h"
-#include "selection/menu_commands.h"
+#include "app/main_menu_commands.h"
+#include "selection/selection_menu_commands.h"
 #include "tests/e2e/program.h"
 
 namespace deskfind::e2e {

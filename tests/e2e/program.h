@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/menu_commands.h"
+#include "app/main_menu_commands.h"
 #include "tests/driver/driver.h"
 
 namespace deskfind::e2e {

@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_commands.h"
+#include "app/main_menu_commands.h"
 #include "catalogue/desk_catalogue.h"
 #include "catalogue/result_texts.h"
-#include "selection/menu_commands.h"
+#include "selection/selection_menu_commands.h"
 #include "tests/e2e/program.h"
 
 namespace deskfind::e2e {
@@ -181,6 +181,25 @@ TEST_F(SelectionWindow, SameSearchTwiceLeavesOneSetOfRowsAndClearingChoicesWaits
   EXPECT_EQ(Rows().size(), 12u);
   RunSearch();
   EXPECT_EQ(Rows().size(), 80u);
+}
+
+// A search removes only what searches made: every control of the window itself stays, the same
+// window in the same place, however many searches ran before.
+TEST_F(SelectionWindow, ASearchAfterASearchLeavesEveryFixedControlInPlace) {
+  const std::vector<ChildInfo> fixed = driver::Children(window);
+  ASSERT_EQ(fixed.size(), kDesignWindows);
+  Search(L"", L"");
+  Search(L"100", L"120");
+  const std::vector<ChildInfo> after = driver::Children(window);
+  for (const ChildInfo& control : fixed) {
+    const auto same = [&](const ChildInfo& child) {
+      // A list's text is its choice; every other control keeps its own.
+      return child.hwnd == control.hwnd && child.className == control.className &&
+             (child.text == control.text || control.className == L"ComboBox") &&
+             EqualRect(&child.rect, &control.rect);
+    };
+    EXPECT_EQ(std::count_if(after.begin(), after.end(), same), 1) << driver::Utf8(control.text);
+  }
 }
 
 TEST_F(SelectionWindow, ClickingANameOpensItsProductPageAndTurnsItPurple) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/menu_commands.h"
+#include "app/main_menu_commands.h"
 #include "tests/driver/driver.h"
 
 // Shows the program's three windows one after the other for scripts/screenshots.sh, which

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
 #include "app/bigf.h"
 #include "platform/application.h"
 #include "platform/controls.h"
@@ -12,6 +16,13 @@
 
 namespace deskfind {
 namespace {
+
+// The benchmark asks for more through DESKFIND_SOAK_SEARCHES.
+int Searches() {
+  const char* asked = std::getenv("DESKFIND_SOAK_SEARCHES");
+  const int searches = asked ? std::atoi(asked) : 0;
+  return searches > 1 ? searches : 200;
+}
 
 struct Counts {
   int childWindows, tooltipTools, components, windows, fonts, bitmaps;
@@ -45,9 +56,10 @@ void PrintTo(const Counts& counts, std::ostream* out) {
        << counts.fonts << ", bitmaps " << counts.bitmaps;
 }
 
-// A thousand all-open searches in one window leave every count where the first one left it,
-// and the window keeps answering.
-TEST(SelectionSoak, AThousandSearchesLeaveNothingBehind) {
+// Repeated all-open searches in one window leave every count where the first one left it, and
+// the window keeps answering. A leak of one object a search shows within a few; the benchmark
+// runs the thousand.
+TEST(SelectionSoak, RepeatedSearchesLeaveNothingBehind) {
   Application application(GetModuleHandleW(nullptr), 0);
   Tpodbor_stola window(application);
   podbor_stola = &window;
@@ -57,8 +69,9 @@ TEST(SelectionSoak, AThousandSearchesLeaveNothingBehind) {
 
   window.selectClick(select);
   const Counts afterFirst = CountsOf(window);
-  EXPECT_EQ(window.ComponentCount(), Tpodbor_stola::kDesignComponents + 3 * 80);
-  for (int search = 2; search <= 1000; ++search) {
+  const int components = window.ComponentCount();
+  const int searches = Searches();
+  for (int search = 2; search <= searches; ++search) {
     window.selectClick(select);
     if (search % 100 == 0) {
       ASSERT_EQ(CountsOf(window), afterFirst) << "after search " << search;
@@ -70,7 +83,10 @@ TEST(SelectionSoak, AThousandSearchesLeaveNothingBehind) {
   }
   const Counts last = CountsOf(window);
   EXPECT_EQ(last, afterFirst);
-  std::printf("[ counts   ] after 1000 searches: ");
+  EXPECT_EQ(window.ComponentCount(), components);
+  std::printf("[ counts   ] after the first search: ");
+  ::testing::internal::UniversalPrint(afterFirst, &std::cout);
+  std::printf("; after %d searches: ", searches);
   ::testing::internal::UniversalPrint(last, &std::cout);
   std::printf("\n");
 }
