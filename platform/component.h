@@ -55,6 +55,11 @@ class Control : public Component {
   virtual int ShownHeight() const;
   // Whether Tab reaches this control only after the form's other controls.
   virtual bool TabsLast() const { return false; }
+  // Whether Enter presses this control when it has the focus, as it does a button.
+  virtual bool PressedByEnter() const { return false; }
+  // Whether the control uses the arrow and page keys itself, so that they do not scroll the
+  // form: a drop-down list chooses its item with them.
+  virtual bool UsesScrollingKeys() const { return false; }
 
   int Left() const { return left_; }
   int Top() const { return top_; }

@@ -53,6 +53,7 @@ class PushButton : public Control {
  public:
   PushButton(Form& owner, std::string name, int left, int top, int width, int height,
              std::string_view caption, bool isDefault = false);
+  bool PressedByEnter() const override { return true; }
 };
 
 // A button that shows a bitmap resource in its middle.
@@ -62,6 +63,7 @@ class PictureButton : public Control {
                 int bitmapResource, int bitmapSize);
   ~PictureButton() override;
   void DpiChanged() override;
+  bool PressedByEnter() const override { return true; }
 
  private:
   int bitmapResource_, bitmapSize_;
@@ -91,6 +93,7 @@ class DropDownList : public Control {
   std::string ItemText(int index) const;
   int ShownHeight() const override;
   void DpiChanged() override;
+  bool UsesScrollingKeys() const override { return true; }
 
  private:
   // Sizes the box and its list for the present font and DPI.

@@ -398,25 +398,16 @@ bool Form::PreTranslateKey(const MSG& message) {
   const bool modifier = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
   // Enter presses the button that has the focus, not the form's default one: the focus moves
   // by our own Tab, which leaves the default button where it was.
-  if (message.wParam == VK_RETURN && !modifier) {
-    wchar_t focusedClass[16] = {};
-    HWND focused = GetFocus();
-    Control* control = focused ? ControlOf(focused) : nullptr;
-    if (control && GetClassNameW(focused, focusedClass, 16) &&
-        lstrcmpiW(focusedClass, L"Button") == 0) {
-      control->Click();
-      return true;
-    }
+  Control* focused = ControlOf(GetFocus());
+  if (message.wParam == VK_RETURN && !modifier && focused && focused->PressedByEnter()) {
+    focused->Click();
+    return true;
   }
   if (message.wParam == VK_TAB && !modifier) {
     MoveFocus(GetKeyState(VK_SHIFT) < 0);
     return true;
   }
-  if (!scroll_ || modifier) return false;
-  // A drop-down list uses these keys to choose its item.
-  wchar_t focusedClass[16] = {};
-  if (HWND focused = GetFocus()) GetClassNameW(focused, focusedClass, 16);
-  if (lstrcmpiW(focusedClass, L"ComboBox") == 0) return false;
+  if (!scroll_ || modifier || (focused && focused->UsesScrollingKeys())) return false;
   return scroll_->OnKey(message.wParam);
 }
 
