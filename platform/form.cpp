@@ -11,7 +11,6 @@
 //   Enter or Space on a link      the link's own subclass             Link, in controls.cpp
 #include "platform/form.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -94,7 +93,7 @@ Form::Form(Application& application, const FormLayout& layout)
 
 Form::~Form() {
   // Components first, newest first, so no control outlives its window or its font.
-  FollowPointer(nullptr);
+  tooltip_.Follow(nullptr);
   while (!components_.empty()) components_.pop_back();
   tooltip_.Reset();
   window_.Reset();
@@ -206,20 +205,8 @@ void Form::OnCommand(WPARAM wParam, LPARAM lParam) {
 bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
   const Control* control = target == Handle() ? nullptr : ControlOf(target);
   if (IsMouseMessage(mouseMessage)) {
-    FollowPointer(control);
-    if (tipTool_) {
-      // The tooltip sees the pointer over the control it describes, in that control's
-      // coordinates: it times the delay and hides itself when the pointer leaves.
-      MSG relayed{};
-      relayed.hwnd = tipTool_;
-      relayed.message = mouseMessage;
-      GetCursorPos(&relayed.pt);
-      POINT client = relayed.pt;
-      ScreenToClient(tipTool_, &client);
-      relayed.lParam = MAKELPARAM(client.x, client.y);
-      relayed.time = static_cast<DWORD>(GetMessageTime());
-      SendMessageW(tooltip_.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
-    }
+    tooltip_.Follow(control);
+    tooltip_.Relay(mouseMessage);
   }
   if (hitTest != HTCLIENT) return false;
   if (HCURSOR wait = application_.WaitCursor(); wait && FollowsWaitCursor()) {
@@ -231,44 +218,6 @@ bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
     return true;
   }
   return false;
-}
-
-void Form::FollowPointer(const Control* control) {
-  if (control == hovered_) return;
-  hovered_ = control;
-  // The one tool moves to the control under the pointer. The tooltip finds its tool by the
-  // window under the pointer, so the tool must be that control's window, not the form's.
-  if (tipTool_) {
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(tipTool_);
-    SendMessageW(tooltip_.Get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    tipTool_ = nullptr;
-  }
-  if (!control || !control->ShowsTooltip() || control->Tooltip().empty()) return;
-  // Made when first needed: a window the pointer never rests on does without one.
-  if (!tooltip_) CreateTooltip();
-  if (!tooltip_) return;
-  hoveredTip_ = control->Tooltip();
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = Handle();
-  tool.uId = reinterpret_cast<UINT_PTR>(control->Handle());
-  tool.lpszText = hoveredTip_.data();
-  if (SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
-    tipTool_ = control->Handle();
-  }
-}
-
-void Form::CreateTooltip() {
-  tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                                 application_.Instance(), nullptr));
-  if (!tooltip_) return;  // tooltips are a nicety; the window works without them
-  SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, Scale(400));
 }
 
 void Form::PaintPanels(HDC dc) {
@@ -303,7 +252,7 @@ void Form::DestroyComponent(int index) {
     const RECT bounds = panel->Bounds();
     MarkChanged({Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)});
   }
-  if (position->get() == hovered_) FollowPointer(nullptr);
+  if (position->get() == tooltip_.Hovered()) tooltip_.Follow(nullptr);
   panels_.erase(std::remove(panels_.begin(), panels_.end(), position->get()), panels_.end());
   components_.erase(position);
   UpdateScrollRange();
@@ -387,7 +336,7 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
         control->DpiChanged();
       }
     }
-    if (tooltip_) SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    tooltip_.DpiChanged();
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }

@@ -10,6 +10,7 @@
 
 #include "platform/component.h"
 #include "platform/font_cache.h"
+#include "platform/tooltip_relay.h"
 #include "platform/win32_handles.h"
 
 namespace deskfind {
@@ -130,7 +131,7 @@ class Form {
     Form& form_;
   };
 
-  HWND TooltipWindow() const { return tooltip_.Get(); }
+  HWND TooltipWindow() const { return tooltip_.Window(); }
 
  protected:
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -147,8 +148,6 @@ class Form {
   Control* ControlOf(HWND child) const;
   void OnCommand(WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, int hitTest, UINT mouseMessage);
-  void CreateTooltip();
-  void FollowPointer(const Control* control);
   void PaintPanels(HDC dc);
   // Inside a batch: remembers the area a child window covers now (or a client area), to
   // repaint it at the end.
@@ -162,14 +161,11 @@ class Form {
   FontSpec font_;
   int dpi_;
   WindowHandle window_;
-  WindowHandle tooltip_;
   std::vector<std::unique_ptr<Component>> components_;
   std::vector<const Panel*> panels_;
   int nextControlId_ = 1000;
   int modalResult_ = 0;
-  const Control* hovered_ = nullptr;
-  std::wstring hoveredTip_;
-  HWND tipTool_ = nullptr;                  // the control the tooltip's one tool stands for
+  TooltipRelay tooltip_{*this};
   std::unique_ptr<VerticalScroll> scroll_;  // only in forms whose content scrolls
   int batchDepth_ = 0;
   RECT batchChanged_{};
