@@ -18,6 +18,7 @@
 
 #include "platform/application.h"
 #include "platform/controls.h"
+#include "platform/keyboard_navigation.h"
 #include "platform/utf16.h"
 #include "platform/vertical_scroll.h"
 
@@ -343,49 +344,7 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
 }
 
 bool Form::PreTranslateKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN) return false;
-  const bool modifier = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
-  // Enter presses the button that has the focus, not the form's default one: the focus moves
-  // by our own Tab, which leaves the default button where it was.
-  Control* focused = ControlOf(GetFocus());
-  if (message.wParam == VK_RETURN && !modifier && focused && focused->PressedByEnter()) {
-    focused->Click();
-    return true;
-  }
-  if (message.wParam == VK_TAB && !modifier) {
-    MoveFocus(GetKeyState(VK_SHIFT) < 0);
-    return true;
-  }
-  if (!scroll_ || modifier || (focused && focused->UsesScrollingKeys())) return false;
-  return scroll_->OnKey(message.wParam);
-}
-
-void Form::MoveFocus(bool backwards) {
-  // The controls in creation order (the windows' tab order), those that tab last after them.
-  std::vector<HWND> order;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (const auto& component : components_) {
-      Control* control = component->AsControl();
-      if (!control || !control->Handle() || control->TabsLast() != (pass == 1)) continue;
-      HWND window = control->Handle();
-      if ((GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(window) &&
-          IsWindowEnabled(window)) {
-        order.push_back(window);
-      }
-    }
-  }
-  if (order.empty()) return;
-  HWND focused = GetFocus();
-  while (focused && GetParent(focused) != Handle()) focused = GetParent(focused);
-  const auto found = std::find(order.begin(), order.end(), focused);
-  const auto count = static_cast<std::ptrdiff_t>(order.size());
-  std::ptrdiff_t next = 0;
-  if (found != order.end()) {
-    next = ((found - order.begin()) + (backwards ? count - 1 : 1)) % count;
-  } else if (backwards) {
-    next = count - 1;
-  }
-  SetFocus(order[static_cast<std::size_t>(next)]);
+  return HandleNavigationKey(*this, message, scroll_.get());
 }
 
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {

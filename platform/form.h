@@ -153,7 +153,6 @@ class Form {
   // repaint it at the end.
   void MarkChanged(HWND child);
   void MarkChanged(const RECT& area);
-  void MoveFocus(bool backwards);
   // Lays the window out again for a monitor of another DPI, in the rectangle it suggests.
   void OnDpiChanged(int dpi, const RECT& suggested);
 
