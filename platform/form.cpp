@@ -5,7 +5,8 @@
 //   click on a menu item          WM_COMMAND with the item's id       Form::OnCommand, the
 //                                                                     item whose MenuCommand
 //                                                                     it is
-//   Enter on a focused button     the key itself                      Form::PreTranslateKey
+//   Enter on a focused button     the key, before the dialog keys     HandleNavigationKey, in
+//                                                                     keyboard_navigation.cpp
 //   Enter with no button focused  WM_COMMAND IDOK                     the form's default button
 //   Esc                           WM_COMMAND IDCANCEL                 Form::EscapePressed
 //   Enter or Space on a link      the link's own subclass             Link, in controls.cpp
