@@ -5,8 +5,8 @@
 //   click on a menu item          WM_COMMAND with the item's id       Form::OnCommand, the
 //                                                                     item whose MenuCommand
 //                                                                     it is
-//   Enter on a focused button     the key, before the dialog keys     HandleNavigationKey, in
-//                                                                     keyboard_navigation.cpp
+//   Enter on a focused button     the key, before the dialog keys     HandleNavigationKey
+//                                 (Form::PreTranslateKey)             (keyboard_navigation.cpp)
 //   Enter with no button focused  WM_COMMAND IDOK                     the form's default button
 //   Esc                           WM_COMMAND IDCANCEL                 Form::EscapePressed
 //   Enter or Space on a link      the link's own subclass             Link, in controls.cpp
@@ -50,6 +50,9 @@ int MonitorDpi(HWND window) {
           GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
   return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
 }
+
+// Tooltips wrap at this width, in 96-DPI units.
+constexpr int kMaxTipWidth = 400;
 
 bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST; }
 
@@ -95,7 +98,7 @@ Form::Form(Application& application, const FormLayout& layout)
 
 Form::~Form() {
   // Components first, newest first, so no control outlives its window or its font.
-  tooltip_.Follow(nullptr);
+  tooltip_.Follow(Handle(), nullptr, 0);
   while (!components_.empty()) components_.pop_back();
   tooltip_.Reset();
   window_.Reset();
@@ -207,7 +210,7 @@ void Form::OnCommand(WPARAM wParam, LPARAM lParam) {
 bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
   const Control* control = target == Handle() ? nullptr : ControlOf(target);
   if (IsMouseMessage(mouseMessage)) {
-    tooltip_.Follow(control);
+    tooltip_.Follow(Handle(), control, Scale(kMaxTipWidth));
     tooltip_.Relay(mouseMessage);
   }
   if (hitTest != HTCLIENT) return false;
@@ -254,7 +257,7 @@ void Form::DestroyComponent(int index) {
     const RECT bounds = panel->Bounds();
     MarkChanged({Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)});
   }
-  if (position->get() == tooltip_.Hovered()) tooltip_.Follow(nullptr);
+  if (position->get() == tooltip_.Hovered()) tooltip_.Follow(Handle(), nullptr, 0);
   panels_.erase(std::remove(panels_.begin(), panels_.end(), position->get()), panels_.end());
   components_.erase(position);
   UpdateScrollRange();
@@ -338,14 +341,14 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
         control->DpiChanged();
       }
     }
-    tooltip_.DpiChanged();
+    tooltip_.SetMaxWidth(Scale(kMaxTipWidth));
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
 bool Form::PreTranslateKey(const MSG& message) {
-  return HandleNavigationKey(*this, message, scroll_.get());
+  return HandleNavigationKey(Handle(), components_, scroll_.get(), message);
 }
 
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {

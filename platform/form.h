@@ -114,8 +114,8 @@ class Form {
   // Scrolls just enough for the control to show whole.
   void ScrollIntoView(const Control& control);
 
-  // Keys the form handles before the dialog keys: Tab through the controls (those that tab
-  // last after the others); scrolling keys when the content scrolls. True when the key was used.
+  // Keys the form handles before the dialog keys (HandleNavigationKey). True when the key was
+  // used.
   bool PreTranslateKey(const MSG& message);
 
   // Content layout may change many controls at once; repaint once afterwards, and only where
@@ -164,7 +164,7 @@ class Form {
   std::vector<const Panel*> panels_;
   int nextControlId_ = 1000;
   int modalResult_ = 0;
-  TooltipRelay tooltip_{*this};
+  TooltipRelay tooltip_;
   std::unique_ptr<VerticalScroll> scroll_;  // only in forms whose content scrolls
   int batchDepth_ = 0;
   RECT batchChanged_{};

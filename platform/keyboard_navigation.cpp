@@ -3,27 +3,28 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/form.h"
 #include "platform/vertical_scroll.h"
 
 namespace deskfind {
 namespace {
 
-// The form's control whose window is `window`, or null.
-Control* ControlOf(const Form& form, HWND window) {
-  for (int index = 0; window && index < form.ComponentCount(); ++index) {
-    Control* control = form.ComponentAt(index).AsControl();
-    if (control && control->Handle() == window) return control;
+using Components = std::vector<std::unique_ptr<Component>>;
+
+// The control whose window is `window`, or null.
+Control* ControlOf(const Components& components, HWND window) {
+  for (const auto& component : components) {
+    Control* control = component->AsControl();
+    if (window && control && control->Handle() == window) return control;
   }
   return nullptr;
 }
 
-void MoveFocus(const Form& form, bool backwards) {
+void MoveFocus(HWND form, const Components& components, bool backwards) {
   // The controls in creation order (the windows' tab order), those that tab last after them.
   std::vector<HWND> order;
   for (int pass = 0; pass < 2; ++pass) {
-    for (int index = 0; index < form.ComponentCount(); ++index) {
-      Control* control = form.ComponentAt(index).AsControl();
+    for (const auto& component : components) {
+      Control* control = component->AsControl();
       if (!control || !control->Handle() || control->TabsLast() != (pass == 1)) continue;
       HWND window = control->Handle();
       if ((GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(window) &&
@@ -34,7 +35,7 @@ void MoveFocus(const Form& form, bool backwards) {
   }
   if (order.empty()) return;
   HWND focused = GetFocus();
-  while (focused && GetParent(focused) != form.Handle()) focused = GetParent(focused);
+  while (focused && GetParent(focused) != form) focused = GetParent(focused);
   const auto found = std::find(order.begin(), order.end(), focused);
   const auto count = static_cast<std::ptrdiff_t>(order.size());
   std::ptrdiff_t next = 0;
@@ -48,11 +49,12 @@ void MoveFocus(const Form& form, bool backwards) {
 
 }  // namespace
 
-bool HandleNavigationKey(Form& form, const MSG& message, VerticalScroll* scroll) {
+bool HandleNavigationKey(HWND form, const Components& components, VerticalScroll* scroll,
+                         const MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   const bool modifier = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
   if (modifier) return false;
-  Control* focused = ControlOf(form, GetFocus());
+  Control* focused = ControlOf(components, GetFocus());
   // Enter presses the control that has the focus, not the form's default button: the focus
   // moves by our own Tab, which leaves the default button where it was.
   if (message.wParam == VK_RETURN && focused && focused->PressedByEnter()) {
@@ -60,7 +62,7 @@ bool HandleNavigationKey(Form& form, const MSG& message, VerticalScroll* scroll)
     return true;
   }
   if (message.wParam == VK_TAB) {
-    MoveFocus(form, GetKeyState(VK_SHIFT) < 0);
+    MoveFocus(form, components, GetKeyState(VK_SHIFT) < 0);
     return true;
   }
   if (!scroll || (focused && focused->UsesScrollingKeys())) return false;

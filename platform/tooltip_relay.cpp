@@ -2,18 +2,11 @@
 
 #include <commctrl.h>
 
-#include "platform/application.h"
 #include "platform/component.h"
-#include "platform/form.h"
 
 namespace deskfind {
-namespace {
 
-constexpr int kMaxTipWidth = 400;
-
-}  // namespace
-
-void TooltipRelay::Follow(const Control* control) {
+void TooltipRelay::Follow(HWND owner, const Control* control, int maxWidth) {
   if (control == hovered_) return;
   hovered_ = control;
   // The one tool moves to the control under the pointer. The tooltip finds its tool by the
@@ -21,20 +14,20 @@ void TooltipRelay::Follow(const Control* control) {
   if (tipTool_) {
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
-    tool.hwnd = form_.Handle();
+    tool.hwnd = owner;
     tool.uId = reinterpret_cast<UINT_PTR>(tipTool_);
     SendMessageW(tooltip_.Get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     tipTool_ = nullptr;
   }
   if (!control || !control->ShowsTooltip() || control->Tooltip().empty()) return;
   // Made when first needed: a window the pointer never rests on does without one.
-  if (!tooltip_) Create();
+  if (!tooltip_) Create(owner, maxWidth);
   if (!tooltip_) return;
   hoveredTip_ = control->Tooltip();
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);
   tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = form_.Handle();
+  tool.hwnd = owner;
   tool.uId = reinterpret_cast<UINT_PTR>(control->Handle());
   tool.lpszText = hoveredTip_.data();
   if (SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
@@ -57,22 +50,24 @@ void TooltipRelay::Relay(UINT mouseMessage) {
   SendMessageW(tooltip_.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
-void TooltipRelay::DpiChanged() {
-  if (tooltip_) SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, form_.Scale(kMaxTipWidth));
+void TooltipRelay::SetMaxWidth(int maxWidth) {
+  if (tooltip_) SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, maxWidth);
 }
 
 void TooltipRelay::Reset() {
-  Follow(nullptr);
+  hovered_ = nullptr;
+  tipTool_ = nullptr;  // the tool goes with the window
   tooltip_.Reset();
 }
 
-void TooltipRelay::Create() {
+void TooltipRelay::Create(HWND owner, int maxWidth) {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
   tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                  WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_.Handle(),
-                                 nullptr, form_.App().Instance(), nullptr));
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                                 instance, nullptr));
   if (!tooltip_) return;  // tooltips are a nicety; the window works without them
-  SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, form_.Scale(kMaxTipWidth));
+  SetMaxWidth(maxWidth);
 }
 
 }  // namespace deskfind

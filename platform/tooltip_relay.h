@@ -9,14 +9,14 @@
 namespace deskfind {
 
 class Control;
-class Form;
 
 // A form's one tooltip. Its single tool follows the control under the pointer, and the mouse
 // messages the form sees are relayed to it, so that it times its delay and hides itself as
-// the system's own tooltips do. The window is made when a control first needs it.
+// the system's own tooltips do. The window is made when a control first needs it, owned by
+// the form `owner`; tips wrap at `maxWidth` pixels.
 class TooltipRelay {
  public:
-  explicit TooltipRelay(const Form& form) : form_(form) {}
+  TooltipRelay() = default;
   TooltipRelay(const TooltipRelay&) = delete;
   TooltipRelay& operator=(const TooltipRelay&) = delete;
 
@@ -25,18 +25,17 @@ class TooltipRelay {
 
   // The pointer is over `control` now (null: over none); its tip, if it shows one, takes the
   // tool.
-  void Follow(const Control* control);
+  void Follow(HWND owner, const Control* control, int maxWidth);
   // Passes a mouse message of the form's to the tooltip.
   void Relay(UINT mouseMessage);
-  // Takes the form's new DPI: the tip's width limit is in 96-DPI units.
-  void DpiChanged();
+  // Takes the width limit for the form's new DPI.
+  void SetMaxWidth(int maxWidth);
   // Drops the tool and the window, before the controls go.
   void Reset();
 
  private:
-  void Create();
+  void Create(HWND owner, int maxWidth);
 
-  const Form& form_;
   WindowHandle tooltip_;
   const Control* hovered_ = nullptr;
   std::wstring hoveredTip_;
