@@ -50,24 +50,6 @@ std::vector<HWND> EnabledWindowsOfThread(HWND except) {
   return windows;
 }
 
-// Disables windows for a scope and enables them again however the scope ends.
-class DisabledWindows {
- public:
-  explicit DisabledWindows(std::vector<HWND> windows) : windows_(std::move(windows)) {
-    for (HWND window : windows_) EnableWindow(window, FALSE);
-  }
-  DisabledWindows(const DisabledWindows&) = delete;
-  DisabledWindows& operator=(const DisabledWindows&) = delete;
-  ~DisabledWindows() {
-    for (HWND window : windows_) {
-      if (IsWindow(window)) EnableWindow(window, TRUE);
-    }
-  }
-
- private:
-  std::vector<HWND> windows_;
-};
-
 bool IsFormWindow(HWND window) {
   wchar_t name[32];
   return GetClassNameW(window, name, 32) && lstrcmpW(name, Form::kClassName) == 0;
@@ -86,6 +68,16 @@ void Dispatch(MSG& message) {
 }
 
 }  // namespace
+
+OtherWindowsDisabled::OtherWindowsDisabled(HWND modal) : windows_(EnabledWindowsOfThread(modal)) {
+  for (HWND window : windows_) EnableWindow(window, FALSE);
+}
+
+OtherWindowsDisabled::~OtherWindowsDisabled() {
+  for (HWND window : windows_) {
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+  }
+}
 
 std::wstring ApplicationTitle(std::wstring_view programPath) {
   const auto slash = programPath.find_last_of(L"\\/");
@@ -150,7 +142,7 @@ void Application::Terminate() {
 int Application::ShowModal(Form& form) {
   form.SetModalResult(0);
   {
-    DisabledWindows others(EnabledWindowsOfThread(form.Handle()));
+    const OtherWindowsDisabled others(form.Handle());
     form.Show();
     SetForegroundWindow(form.Handle());
     if (form.OnActivate) {
@@ -182,8 +174,22 @@ void Application::RunModalLoop(Form& form) {
   if (!form.ModalDone()) form.SetModalResult(IDCANCEL);
 }
 
+bool Application::DispatchWaiting() {
+  MSG message;
+  while (!quitting_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Left for the main loop, which ends the program.
+      quitting_ = true;
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    Dispatch(message);
+  }
+  return !quitting_;
+}
+
 int Application::ShowMessage(std::string_view text, std::string_view caption, UINT flags) {
-  DisabledWindows others(EnabledWindowsOfThread(Handle()));
+  const OtherWindowsDisabled others(Handle());
   return ::MessageBoxW(Handle(), Utf16(text).c_str(), Utf16(caption).c_str(), flags);
 }
 

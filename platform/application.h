@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/font_cache.h"
 #include "platform/win32_handles.h"
@@ -12,6 +13,19 @@
 namespace deskfind {
 
 class Form;
+
+// While it lives, the program's other windows take no input: every enabled, visible top-level
+// window of the thread but `modal` is disabled, and enabled again however the scope ends.
+class OtherWindowsDisabled {
+ public:
+  explicit OtherWindowsDisabled(HWND modal);
+  OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
+  OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
+  ~OtherWindowsDisabled();
+
+ private:
+  std::vector<HWND> windows_;
+};
 
 // The title every box of the program carries: the program's file name without its folder,
 // cut at its first dot, the first character as it is and the rest in lower case.
@@ -59,6 +73,9 @@ class Application {
 
   // Runs a modal loop until the form's modal result is set.
   void RunModalLoop(Form& form);
+  // Dispatches the messages waiting for this thread, for a loop that also waits for something
+  // else. False once the program is asked to end; the main loop then ends it.
+  bool DispatchWaiting();
 
  private:
   HINSTANCE instance_;

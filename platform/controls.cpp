@@ -237,6 +237,30 @@ Memo::Memo(Form& owner, std::string name, int left, int top, int width, int heig
                   WS_EX_CLIENTEDGE, text);
 }
 
+ProgressBar::ProgressBar(Form& owner, std::string name, int left, int top, int width, int height,
+                         std::string_view accessibleName)
+    : Control(owner, std::move(name), left, top, width, height) {
+  CreateWindowFor(PROGRESS_CLASSW, 0, 0, accessibleName);
+}
+
+void ProgressBar::Show(unsigned position, unsigned range) {
+  const bool marquee = range == 0;
+  if (marquee != marquee_) {
+    // The style decides how the bar draws; the marquee moves on its own timer.
+    const LONG style = GetWindowLongW(Handle(), GWL_STYLE);
+    SetWindowLongW(Handle(), GWL_STYLE, marquee ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
+    SendMessageW(Handle(), PBM_SETMARQUEE, marquee, 0);
+    marquee_ = marquee;
+  }
+  if (marquee) return;
+  SendMessageW(Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(range));
+  SendMessageW(Handle(), PBM_SETPOS, position, 0);
+}
+
+unsigned ProgressBar::Position() const {
+  return static_cast<unsigned>(SendMessageW(Handle(), PBM_GETPOS, 0, 0));
+}
+
 Panel::Panel(Form& owner, std::string name, int left, int top, int width, int height)
     : Component(owner, std::move(name)), left_(left), top_(top), width_(width), height_(height) {}
 

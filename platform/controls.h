@@ -110,6 +110,20 @@ class Memo : public Control {
        std::string_view text, bool visible);
 };
 
+// A standard progress bar: a position in a range, or a moving marquee while the end is unknown.
+class ProgressBar : public Control {
+ public:
+  // accessibleName is its window text, which screen readers read.
+  ProgressBar(Form& owner, std::string name, int left, int top, int width, int height,
+              std::string_view accessibleName);
+  // Shows position of range; a range of 0 shows the marquee instead.
+  void Show(unsigned position, unsigned range);
+  unsigned Position() const;
+
+ private:
+  bool marquee_ = false;
+};
+
 // A raised, bevelled area that groups controls; the form draws it.
 class Panel : public Component {
  public:

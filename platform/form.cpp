@@ -152,6 +152,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       CloseRequested();
       return 0;
+    case WM_ENDSESSION:
+      // Windows is ending: the program ends with it, whatever it was waiting for.
+      if (wParam && application_.MainForm() == this) application_.Terminate();
+      return 0;
     case WM_PAINT:
       if (!panels_.empty()) {
         PAINTSTRUCT paint;
@@ -213,8 +217,10 @@ bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
     tooltip_.Follow(Handle(), control, Scale(kMaxTipWidth));
     tooltip_.Relay(mouseMessage);
   }
-  if (hitTest != HTCLIENT) return false;
-  if (HCURSOR wait = application_.WaitCursor(); wait && FollowsWaitCursor()) {
+  HCURSOR wait = application_.WaitCursor();
+  // A window that waits for a modal one is disabled: the system calls the mouse over it an error.
+  if (hitTest != HTCLIENT && !(wait && hitTest == HTERROR)) return false;
+  if (wait && FollowsWaitCursor()) {
     ::SetCursor(wait);
     return true;
   }

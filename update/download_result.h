@@ -14,6 +14,7 @@ struct DownloadResult {
     kFailed,     // the network failed, or the body is not what was asked for
     kNotSigned,  // a program without the signature of the running program's certificate
     kNotNewer,   // a signed program that is not a newer version of the running one
+    kCancelled,  // the user stopped the download
   };
 
   Status status = Status::kFailed;

@@ -8,8 +8,8 @@
 namespace deskfind {
 
 // Through a file in the user's temporary folder that is removed as soon as it has been read.
-DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules,
-                            std::string& body) {
+DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules, std::string& body,
+                            DownloadWatch* watch) {
   body.clear();
   wchar_t folder[MAX_PATH + 1] = {};
   wchar_t name[MAX_PATH + 1] = {};
@@ -18,7 +18,7 @@ DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules
   if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"dfb", 0, name) == 0) return {};
   const std::wstring path = name;
   DownloadedFile file;
-  DownloadResult result = GetInetFile(address, Utf8(path), rules, &file);
+  DownloadResult result = GetInetFile(address, Utf8(path), rules, &file, watch);
   if (!result.Done()) {
     DeleteFileW(name);  // the empty file the download left in place
     return result;

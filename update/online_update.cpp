@@ -15,6 +15,7 @@
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
+#include "update/download_window.h"
 #include "update/get_inet_file.h"
 #include "update/program_file.h"
 #include "update/update_flow.h"
@@ -35,6 +36,7 @@ constexpr std::size_t kMemoTextLimit = 255;
 // The program is about 0.6 MB; a body many times that is not ours, and must not fill the disk.
 constexpr std::size_t kMaxProgramFileBytes = std::size_t{32} * 1024 * 1024;
 constexpr DWORD kProgramFileMilliseconds = 10 * 60 * 1000;
+constexpr DWORD kVersionWindowDelay = 500;
 
 std::string SiteTextToUtf8(const std::string& bytes) {
   if (bytes.empty()) return {};
@@ -93,7 +95,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     DownloadRules rules;
     if (kind == DownloadKind::kVersionFile) {
       rules.maxBytes = kMaxVersionFileBytes;
-      return GetInetFile(address, path, rules);
+      DownloadWindowWatch watch = Watch(kind);
+      return GetInetFile(address, path, rules, nullptr, &watch);
     }
     rules.maxBytes = kMaxProgramFileBytes;
     rules.totalMilliseconds = kProgramFileMilliseconds;
@@ -110,7 +113,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
       rules.atLeast = &*namedVersion_;
     }
     // Held open until the command ends, so the file started is the file checked.
-    return GetInetFile(address, path, rules, &program_);
+    DownloadWindowWatch watch = Watch(kind);
+    return GetInetFile(address, path, rules, &program_, &watch);
   }
 
   std::optional<std::string> ReadVersionFile(const std::string& path,
@@ -150,7 +154,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     DownloadRules rules;
     rules.maxBytes =
         kind == DownloadKind::kVersionSignature ? kMaxVersionSignatureBytes : kMaxVersionFileBytes;
-    return GetInetBytes(address, rules, body);
+    DownloadWindowWatch watch = Watch(kind);
+    return GetInetBytes(address, rules, body, &watch);
   }
   bool SignedByShop(std::string_view data, std::string_view signature) override {
     return signer_ && VersionDataSignedBy(data, signature, *signer_);
@@ -163,6 +168,13 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   }
 
  private:
+  // The program file's window shows at once; the version files' only on a slow line, so that
+  // a quick check shows no flash.
+  DownloadWindowWatch Watch(DownloadKind kind) {
+    return DownloadWindowWatch(app_, std::string(DownloadCaption(kind)),
+                               kind == DownloadKind::kProgram ? 0 : kVersionWindowDelay);
+  }
+
   Application& app_;
   Form& mainWindow_;
   Memo& versionMemo_;

@@ -1,6 +1,7 @@
 #include "update/update_flow.h"
 
 #include <exception>
+#include <string>
 
 #include "shop/identity.h"
 #include "update/version_number.h"
@@ -72,6 +73,7 @@ void ShowError(UpdateEnvironment& environment) {
 // The box for a download that did not end well. A refused body that could not be removed is
 // named, so that the user knows it is there.
 void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& result) {
+  if (result.status == DownloadResult::Status::kCancelled) return;  // the user's own choice
   if (!result.leftBehind.empty()) {
     std::string text(kErrorText);
     text += kLeftBehindText;
@@ -142,11 +144,10 @@ std::optional<std::string> FetchSignedVersionData(UpdateEnvironment& environment
     return std::nullopt;
   }
   std::string signature;
-  const bool signedByShop = environment
-                                .DownloadBytes(SiteAddress(kVersionSignaturePath),
-                                               DownloadKind::kVersionSignature, signature)
-                                .Done() &&
-                            environment.SignedByShop(bytes, signature);
+  const DownloadResult signatureDownload = environment.DownloadBytes(
+      SiteAddress(kVersionSignaturePath), DownloadKind::kVersionSignature, signature);
+  if (signatureDownload.status == DownloadResult::Status::kCancelled) return std::nullopt;
+  const bool signedByShop = signatureDownload.Done() && environment.SignedByShop(bytes, signature);
   const std::optional<VersionDates> dates = ReadVersionDates(bytes);
   const std::optional<UtcSeconds> accepted = environment.AcceptedIssued();
   const Freshness freshness =
@@ -220,6 +221,17 @@ void ShowFailure(UpdateEnvironment& environment, const std::exception_ptr& failu
 }
 
 }  // namespace
+
+std::string_view DownloadCaption(DownloadKind kind) {
+  return kind == DownloadKind::kProgram ? "Закачка новой версии программы"
+                                        : "Проверка новой версии программы";
+}
+
+std::string ReceivedText(std::size_t received, std::size_t announced) {
+  std::string text = "Получено " + std::to_string(received / 1024) + " КБ";
+  if (announced > 0) text += " из " + std::to_string(announced / 1024) + " КБ";
+  return text;
+}
 
 void RunUpdate(UpdateEnvironment& environment) noexcept {
   try {

@@ -28,6 +28,12 @@ enum class DownloadKind {
                       // version of it), within 10 minutes and never 30 s without a byte
 };
 
+// The caption of the window that shows a download of the kind running.
+std::string_view DownloadCaption(DownloadKind kind);
+// How much of a download has come, in whole kilobytes: "Получено 312 КБ из 612 КБ", or
+// "Получено 312 КБ" when the server announced no length (announced 0).
+std::string ReceivedText(std::size_t received, std::size_t announced);
+
 // What the update command needs from the window, the network and the disk. Texts and paths
 // are UTF-8; paths are full paths. Any member may throw: the command then ends as if a
 // download had failed.
@@ -86,9 +92,9 @@ class UpdateEnvironment {
 // and its dates, and stores it, and the time it was issued, only when every check passed: a
 // network that keeps serving old data cannot hold it on an old version unnoticed.
 // Shows the hourglass cursor while it works (again after each question) and restores the
-// cursor last on every path. Any
-// failure, including an exception from the environment, ends in one error box, which names the
-// file and the reason of a LocalFileError. Never throws.
+// cursor last on every path. Any failure, including an exception from the environment, ends in
+// one error box, which names the file and the reason of a LocalFileError; a download the user
+// cancelled ends the command without one. Never throws.
 void RunUpdate(UpdateEnvironment& environment) noexcept;
 
 }  // namespace deskfind

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <fstream>
 #include <map>
 #include <memory>
@@ -81,7 +83,8 @@ class UpdateTest : public ProgramTest {
   }
 
   void TearDown() override {
-    program_.reset();  // ends the program (if still running) before the settings come back
+    program_.reset();          // ends the program (if still running) before the settings come back
+    SetEvent(release_.get());  // a reply held midway goes on, so that the server can stop
     if (server_) {
       for (const std::string& request : server_->Requests()) {
         EXPECT_EQ(testing::HeaderValue(request, "User-Agent"), "deskfind.exe") << request;
@@ -214,7 +217,55 @@ class UpdateTest : public ProgramTest {
     RemoveDirectoryW((folder_ + kNewProgram).c_str());
   }
 
+  // A program file of 300 KiB that comes slowly: 50 KiB, then the next 50 KiB once release_ is
+  // set (the program's read waits meanwhile), then a byte every 10 ms.
+  HttpReply SlowProgram() {
+    constexpr std::size_t kBody = 300 * 1024, kPiece = 50 * 1024;
+    HttpReply reply = HttpReply::Make(200, std::string(kBody, 'x'));
+    const std::size_t head = reply.bytes.size() - kBody;
+    reply.rest = reply.bytes.substr(head + kPiece, kPiece);
+    reply.bytes.resize(head + kPiece);
+    HANDLE release = release_.get();
+    reply.midway = [release] { WaitForSingleObject(release, 60000); };
+    reply.trickle = Milliseconds{10};
+    return reply;
+  }
+  // The progress window's text, bar and button once it shows the text `received`.
+  struct ProgressWindow {
+    HWND window = nullptr, text = nullptr, bar = nullptr, cancel = nullptr;
+  };
+  ProgressWindow WaitForProgress(const std::wstring& caption, const std::wstring& received) {
+    ProgressWindow shown;
+    shown.window = driver::WaitForTopWindow(Pid(), kFormClass, caption);
+    EXPECT_NE(shown.window, nullptr) << "no window " << driver::Utf8(caption);
+    if (!shown.window) return shown;
+    shown.text = driver::FindChildByClass(shown.window, L"Static");
+    shown.bar = driver::FindChildByClass(shown.window, L"msctls_progress32");
+    shown.cancel = Child(shown.window, L"Отмена");
+    EXPECT_TRUE(driver::WaitUntil([&] { return driver::WindowText(shown.text) == received; }))
+        << driver::Utf8(driver::WindowText(shown.text));
+    return shown;
+  }
+  // Whether the main window answers at once, as a window that is not hung does.
+  bool MainWindowAnswers() const {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(MainWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
+  }
+  // The program as a cancelled download leaves it: no box, no new file, the main window
+  // enabled and active.
+  void ExpectNothingAfterCancel() {
+    EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{1500}).has_value());
+    EXPECT_TRUE(
+        driver::WaitUntil([&] { return FilesLike(folder_ + L"deskfind-download-*").empty(); }));
+    ExpectNoProgramFileLeft();
+    EXPECT_TRUE(IsWindowEnabled(MainWindow()));
+    EXPECT_EQ(GetForegroundWindow(), MainWindow());
+    EXPECT_TRUE(Program().IsRunning());
+  }
+
   std::wstring folder_;
+  std::unique_ptr<void, decltype(&CloseHandle)> release_{
+      CreateEventW(nullptr, TRUE, FALSE, nullptr), &CloseHandle};
   std::mutex mutex_;
   std::map<std::string, HttpReply> site_;
   std::optional<testing::LocalHttpServer> server_;
@@ -357,6 +408,115 @@ TEST_F(UpdateTest, EarlierFilesSurviveRefusedDownloadsUntouched) {
   EXPECT_NE(GetFileAttributesW(NewProgramPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
   EXPECT_TRUE(FilesLike(folder_ + L"deskfind-download-*").empty());
 }
+
+// The ways a customer stops a download in its window.
+enum class CancelBy { kButton, kEscape, kEnter, kSpace, kCloseBox };
+
+class CancelTest : public UpdateTest, public ::testing::WithParamInterface<CancelBy> {};
+
+// A slow program file shows how much has come, the windows keep answering throughout, and
+// Cancel ends the download within a second without a word, leaving nothing new behind.
+TEST_P(CancelTest, ASlowProgramFileShowsItsProgressAndCancelLeavesNothing) {
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, SlowProgram());
+  Start(true);
+  AcceptOffer();
+  const ProgressWindow progress =
+      WaitForProgress(L"Закачка новой версии программы", L"Получено 50 КБ из 300 КБ");
+  ASSERT_NE(progress.bar, nullptr);
+  const auto firstPosition = SendMessageW(progress.bar, PBM_GETPOS, 0, 0);
+  EXPECT_GT(firstPosition, 0);
+  EXPECT_FALSE(IsWindowEnabled(MainWindow()));
+  EXPECT_EQ(driver::FocusedWindow(progress.window), progress.cancel);
+  EXPECT_EQ(driver::AccessibleName(progress.bar), L"Закачка новой версии программы");
+  EXPECT_EQ(driver::AccessibleName(progress.cancel), L"Отмена");
+  for (int check = 0; check < 20; ++check, Sleep(100)) ASSERT_TRUE(MainWindowAnswers()) << check;
+
+  SetEvent(release_.get());
+  EXPECT_TRUE(driver::WaitUntil(
+      [&] { return driver::WindowText(progress.text) == L"Получено 100 КБ из 300 КБ"; }));
+  EXPECT_GT(SendMessageW(progress.bar, PBM_GETPOS, 0, 0), firstPosition);
+  EXPECT_TRUE(MainWindowAnswers());
+
+  switch (GetParam()) {
+    case CancelBy::kButton:
+      ASSERT_TRUE(driver::ClickButton(progress.cancel));
+      break;
+    case CancelBy::kEscape:
+      driver::PressEscape(progress.window);
+      break;
+    case CancelBy::kEnter:
+      driver::PressEnter(progress.window);
+      break;
+    case CancelBy::kSpace:
+      driver::PressKey(progress.window, VK_SPACE);
+      break;
+    case CancelBy::kCloseBox:
+      PostMessageW(progress.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
+  }
+  EXPECT_TRUE(driver::WaitForDestroyed(progress.window, Milliseconds{1000}));
+  ExpectNothingAfterCancel();
+}
+
+std::string CancelName(const ::testing::TestParamInfo<CancelBy>& info) {
+  const char* const names[] = {"Button", "Escape", "Enter", "Space", "CloseBox"};
+  return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CancelTest,
+                         ::testing::Values(CancelBy::kButton, CancelBy::kEscape, CancelBy::kEnter,
+                                           CancelBy::kSpace, CancelBy::kCloseBox),
+                         CancelName);
+
+// A version file that does not come within half a second shows its window, without a length;
+// Cancel keeps the version file stored before.
+TEST_F(UpdateTest, CancelDuringASlowVersionFileKeepsTheStoredOne) {
+  WriteBytes(folder_ + L"version.txt", "1\r\n");
+  Publish(kVersionPath, HttpReply::Trickle(Milliseconds{200}));
+  Start(true);
+  PressUpdate();
+  const ProgressWindow progress =
+      WaitForProgress(L"Проверка новой версии программы", L"Получено 0 КБ");
+  ASSERT_NE(progress.window, nullptr);
+  EXPECT_NE(GetWindowLongW(progress.bar, GWL_STYLE) & PBS_MARQUEE, 0);
+  driver::PressEscape(progress.window);
+  EXPECT_TRUE(driver::WaitForDestroyed(progress.window, Milliseconds{1000}));
+  ExpectNothingAfterCancel();
+  EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), "1\r\n");
+}
+
+// Asked to end while a download waits for the network, the program ends at once and the
+// system removes the download's file with it.
+class EndDuringDownloadTest : public UpdateTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EndDuringDownloadTest, TheProgramEndsAndLeavesNothing) {
+  const bool sessionEnds = GetParam();
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, SlowProgram());
+  Start(true);
+  AcceptOffer();
+  WaitForProgress(L"Закачка новой версии программы", L"Получено 50 КБ из 300 КБ");
+  ASSERT_FALSE(FilesLike(folder_ + L"deskfind-download-*").empty());
+  if (sessionEnds) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(MainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(answer, TRUE);
+    SendMessageTimeoutW(MainWindow(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+  } else {
+    PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+  }
+  ASSERT_TRUE(Program().WaitForExit(Milliseconds{5000}));
+  EXPECT_TRUE(
+      driver::WaitUntil([&] { return FilesLike(folder_ + L"deskfind-download-*").empty(); }));
+  EXPECT_EQ(GetFileAttributesW(NewProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+std::string EndName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "SessionEnds" : "Closed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Asked, EndDuringDownloadTest, ::testing::Values(false, true), EndName);
 
 // Every way the update can fail ends in the one error box, with no program file left.
 struct FailureCase {

@@ -117,6 +117,9 @@ class RecordingEnvironment : public UpdateEnvironment {
                                std::string& body) override {
     Record("fetch " + std::string(address) +
            (kind == DownloadKind::kVersionSignature ? " signature" : " version"));
+    if (const auto refusal = refused.find(std::string(address)); refusal != refused.end()) {
+      return refusal->second;
+    }
     const auto found = site.find(std::string(address));
     if (found == site.end()) return {};
     body = found->second;
@@ -280,6 +283,19 @@ TEST_F(UpdateFlow, FailedDownloadsEndInTheirBox) {
                     "cursor"}));
   }
 
+  // A download the user cancelled ends the command without a word.
+  environment = RecordingEnvironment();
+  environment.refused[kVersionAddress] = {Status::kCancelled, {}};
+  EXPECT_EQ(Run(),
+            (Calls{"hourglass", Fetch(kVersionAddress, kVersionFile) + " version", "cursor"}));
+  environment = RecordingEnvironment();
+  Publish("1,1");
+  environment.refused[kProgramAddress] = {Status::kCancelled, {}};
+  environment.answers = {true};
+  EXPECT_EQ(Run(), Then(UpToOffer(),
+                        {"hourglass", Fetch(kProgramAddress, kProgramFile) + " program named 11000",
+                         "cursor"}));
+
   // A local file that cannot be written (here: a folder has its name) is named with the reason.
   environment = RecordingEnvironment();
   Publish("1,1");
@@ -425,6 +441,22 @@ TEST_F(SignedUpdateFlow, EachFailedCheckEndsInItsBoxAndStoresNothing) {
     EXPECT_EQ(Run(), Then(UpToChecks(), {c.box, "cursor"})) << c.name;
     EXPECT_EQ(environment.disk.at(kVersionFile), "1,0 stored before") << c.name;
     EXPECT_EQ(environment.accepted, acceptedBefore) << c.name;
+  }
+}
+
+// A cancelled signature is no refused one: no box, and nothing stored.
+TEST_F(SignedUpdateFlow, CancellingEitherVersionFileEndsWithoutABoxAndStoresNothing) {
+  for (const char* cancelled : {kVersionAddress, kSignatureAddress}) {
+    Reset();
+    environment.disk[kVersionFile] = "1,0 stored before";
+    PublishSigned(Data());
+    environment.refused[cancelled] = {DownloadResult::Status::kCancelled, {}};
+    Calls expected = UpToChecks();
+    if (std::string_view(cancelled) == kVersionAddress) expected.pop_back();
+    expected.push_back("cursor");
+    EXPECT_EQ(Run(), expected) << cancelled;
+    EXPECT_EQ(environment.disk.at(kVersionFile), "1,0 stored before");
+    EXPECT_EQ(environment.accepted, std::nullopt);
   }
 }
 

@@ -380,6 +380,40 @@ TEST_F(GetInetFileTest, GivesUpOnAServerThatStallsOrTrickles) {
   }
 }
 
+// Given up by its watcher while the thread waits in a read, the download ends at once with
+// nothing stored; the thread removes its file once the read returns. The watcher saw the bytes
+// come and the length announced.
+TEST_F(GetInetFileTest, ACancelledDownloadEndsAtOnceAndTheThreadRemovesItsFile) {
+  WriteFile(Target(), "earlier contents");
+  const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HttpReply reply = HttpReply::Make(200, Pattern(8000));
+  reply.rest = reply.bytes.substr(reply.bytes.size() - 3000);
+  reply.bytes.resize(reply.bytes.size() - 3000);
+  reply.midway = [release] { WaitForSingleObject(release, 20000); };
+  ServeAlways(reply);
+  struct CancelOnceBlocked final : DownloadWatch {
+    Outcome Wait(HANDLE, DWORD, const DownloadProgress& progress) override {
+      for (int polls = 0; polls < 500 && progress.received < 5000; ++polls) Sleep(10);
+      received = progress.received;
+      announced = progress.announced;
+      return Outcome::kCancelled;
+    }
+    std::size_t received = 0, announced = 0;
+  } watch;
+  const auto start = std::chrono::steady_clock::now();
+  const DownloadResult result = GetInetFile(kAddress, Target(), {}, nullptr, &watch);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+  EXPECT_EQ(result.status, Status::kCancelled);
+  EXPECT_EQ(watch.received, 5000u);
+  EXPECT_EQ(watch.announced, 8000u);
+  EXPECT_EQ(Contents(Target()), "earlier contents");
+  SetEvent(release);
+  for (int polls = 0; polls < 500 && FolderContents().size() > 1; ++polls) Sleep(10);
+  EXPECT_EQ(FolderContents(), std::vector<std::wstring>{L"target.bin"});
+  server_.reset();
+  CloseHandle(release);
+}
+
 TEST_F(GetInetFileTest, ABodyOverTheLimitFailsWithOrWithoutContentLength) {
   DownloadRules rules;
   rules.maxBytes = 2048;
@@ -483,13 +517,20 @@ TEST_F(GetInetFileTest, ARefusedBodyThatCannotBeRemovedIsNamed) {
     for (int polls = 0; polls < 250 && held.empty(); ++polls, Sleep(20)) {
       for (const std::wstring& name : FolderContents()) held = name;
     }
-    holder = CreateFileW((folder_ + held).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+    // Someone else makes the file read-only while it is written (attributes are no data: the
+    // download's own sharing does not keep them from changing).
+    holder = CreateFileW((folder_ + held).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    FILE_BASIC_INFO attributes{};
+    attributes.FileAttributes = FILE_ATTRIBUTE_READONLY;
+    SetFileInformationByHandle(holder, FileBasicInfo, &attributes, sizeof(attributes));
   };
   ServeAlways(reply);
   const DownloadResult result = GetInetFile(kAddress, Target(), For(Rules::kProgram));
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   CloseHandle(holder);
+  SetFileAttributesW((folder_ + held).c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(result.status, Status::kFailed);
   EXPECT_EQ(result.leftBehind, Utf8(folder_ + held));
 }

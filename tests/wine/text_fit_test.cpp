@@ -13,6 +13,7 @@
 #include "platform/controls.h"
 #include "platform/utf16.h"
 #include "selection/stol.h"
+#include "update/download_window.h"
 
 namespace deskfind {
 namespace {
@@ -73,7 +74,7 @@ RECT BoundsInForm(const Control& control) {
   return bounds;
 }
 
-enum class Window { kMain, kAbout, kSelectionWithEveryDesk };
+enum class Window { kMain, kAbout, kSelectionWithEveryDesk, kDownloadProgress };
 
 std::unique_ptr<Form> Make(Application& application, Window window) {
   switch (window) {
@@ -87,6 +88,13 @@ std::unique_ptr<Form> Make(Application& application, Window window) {
       selection->FormActivate();
       selection->selectClick(*selection->FindComponent("select"));
       return selection;
+    }
+    case Window::kDownloadProgress: {
+      // The longest text it shows: the largest program file the update takes.
+      auto progress =
+          std::make_unique<DownloadWindow>(application, "Закачка новой версии программы");
+      progress->ShowProgress(32 * 1024 * 1024, 32 * 1024 * 1024);
+      return progress;
     }
   }
   return nullptr;
@@ -150,13 +158,14 @@ TEST_P(TextFitTest, EveryTextShowsWholeAndNoControlRunsIntoAnother) {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<Window>& info) {
-  const char* const names[] = {"Main", "About", "SelectionWithEveryDesk"};
+  const char* const names[] = {"Main", "About", "SelectionWithEveryDesk", "DownloadProgress"};
   return names[static_cast<int>(info.param)];
 }
 
-INSTANTIATE_TEST_SUITE_P(ThreeWindows, TextFitTest,
+INSTANTIATE_TEST_SUITE_P(EveryWindow, TextFitTest,
                          ::testing::Values(Window::kMain, Window::kAbout,
-                                           Window::kSelectionWithEveryDesk),
+                                           Window::kSelectionWithEveryDesk,
+                                           Window::kDownloadProgress),
                          CaseName);
 
 }  // namespace

@@ -1,0 +1,122 @@
+#include "update/download_thread.h"
+
+#include <algorithm>
+#include <atomic>
+#include <utility>
+
+#include "update/http_receive.h"
+
+namespace deskfind {
+namespace {
+
+// The thread's own waits end this much before the caller stops waiting, so that a thread that
+// is not stuck in a call hands over, or cleans up, before the caller gives up on it.
+DWORD HandOverMargin(DWORD totalMilliseconds) {
+  return std::min<DWORD>(totalMilliseconds / 10, 1000);
+}
+
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+};
+
+}  // namespace
+
+// Owned together by the caller and the thread: whichever goes last frees it.
+struct ReceivingThread::Shared {
+  Shared(std::wstring from, std::wstring to, const DownloadRules& limits, ULONGLONG start)
+      : address(std::move(from)),
+        target(std::move(to)),
+        rules(limits),
+        deadline(start, limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)),
+        handedOver(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    rules.signer = nullptr;  // the caller's; the thread checks nothing
+    rules.newerThan = nullptr;
+    rules.atLeast = nullptr;
+  }
+
+  // Set before the thread starts.
+  const std::wstring address;
+  const std::wstring target;
+  DownloadRules rules;
+  const Deadline deadline;
+  const EventHandle handedOver;
+
+  DownloadProgress progress;
+  std::atomic<bool> givenUp{false};  // the caller has gone; the thread cleans up after itself
+  SRWLOCK lock = SRWLOCK_INIT;       // guards the hand-over against the giving up
+  ReceivedBody body;
+  // The file being written, until the hand-over: a caller that gives up has the system remove
+  // it when it closes, in case the program ends before the thread's call returns.
+  TemporaryFile* receiving = nullptr;
+};
+
+ReceivingThread::ReceivingThread(std::wstring address, std::wstring target,
+                                 const DownloadRules& rules, ULONGLONG start)
+    : shared_(std::make_shared<Shared>(std::move(address), std::move(target), rules, start)) {}
+
+ReceivingThread::~ReceivingThread() {
+  if (!finished_) static_cast<void>(TakeOverOrGiveUp());
+}
+
+bool ReceivingThread::Start() {
+  if (!shared_->handedOver) return false;
+  auto share = std::make_unique<std::shared_ptr<Shared>>(shared_);
+  const HANDLE thread = CreateThread(nullptr, 0, Receive, share.get(), 0, nullptr);
+  if (!thread) return false;
+  static_cast<void>(share.release());  // the thread's now
+  CloseHandle(thread);
+  return true;
+}
+
+HANDLE ReceivingThread::HandedOver() const { return shared_->handedOver.Get(); }
+
+const DownloadProgress& ReceivingThread::Progress() const { return shared_->progress; }
+
+std::optional<ReceivedBody> ReceivingThread::TakeOverOrGiveUp() {
+  finished_ = true;
+  const ExclusiveLock lock(shared_->lock);
+  if (WaitForSingleObject(shared_->handedOver.Get(), 0) != WAIT_OBJECT_0) {
+    shared_->givenUp = true;
+    if (shared_->receiving) shared_->receiving->RemoveWhenClosed();
+    return std::nullopt;
+  }
+  return std::move(shared_->body);
+}
+
+DWORD WINAPI ReceivingThread::Receive(void* parameter) {
+  // The thread's own share, handed over by Start.
+  const std::unique_ptr<std::shared_ptr<Shared>> owned(
+      static_cast<std::shared_ptr<Shared>*>(parameter));
+  Shared& shared = **owned;
+  ReceivedBody body;
+  try {
+    body.status =
+        ReceiveOverHttp(shared.address, shared.target, shared.rules, shared.deadline,
+                        shared.givenUp, shared.progress, body.file, [&shared](TemporaryFile& file) {
+                          const ExclusiveLock lock(shared.lock);
+                          if (shared.givenUp) {
+                            file.RemoveWhenClosed();
+                          } else {
+                            shared.receiving = &file;
+                          }
+                        });
+  } catch (...) {
+    body.error = std::current_exception();
+  }
+  const ExclusiveLock lock(shared.lock);
+  shared.receiving = nullptr;  // closed by its new owner or on the way out
+  if (!shared.givenUp) {
+    shared.body = std::move(body);
+    SetEvent(shared.handedOver.Get());
+  }
+  return 0;  // a file nobody took is removed on the way out
+}
+
+}  // namespace deskfind
