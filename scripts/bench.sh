@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds what the benchmarks need and prints their figures: start-up time against a minimal
-# one-window program, search speed against bare STATIC windows, the update's download against a
-# bare WinINet loop, and the release program's size.
+# one-window program and against the same windows written by hand, search speed against bare
+# STATIC windows, the update's download against a bare WinINet loop, and the release program's
+# size.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/deps.sh
@@ -28,8 +29,10 @@ shipped=build/win64/bench-shipped
 mkdir -p "$shipped"
 x86_64-w64-mingw32-objcopy --strip-debug build/win64/app/deskfind.exe "$shipped/deskfind.exe"
 x86_64-w64-mingw32-objcopy --strip-debug "$bench/minimal_window.exe" "$shipped/minimal_window.exe"
+x86_64-w64-mingw32-objcopy --strip-debug "$bench/hand_written_window.exe" \
+  "$shipped/hand_written_window.exe"
 scripts/wine-run "$bench/startup_bench.exe" "$shipped/deskfind.exe" "$shipped/minimal_window.exe" \
-  "${STARTUP_RUNS:-11}" | row
+  "${STARTUP_RUNS:-11}" "$shipped/hand_written_window.exe" | row
 scripts/wine-run "$bench/search_bench.exe" "${SEARCH_RUNS:-21}" | row
 scripts/wine-run "$bench/download_bench.exe" "${DOWNLOAD_RUNS:-11}" | row
 # Objects after a thousand all-open searches in one window (the tests run 200): flat when
@@ -54,7 +57,8 @@ bench_release_program() {
   scripts/wine-session --win32 reset "$state32"
   scripts/wine-session --win32 start "$state32"
   DESKFIND_WINE_STATE=$state32 scripts/wine-run --win32 "$bench32/startup_bench.exe" \
-    "$PWD/build/win32/app/deskfind.exe" "$bench32/minimal_window.exe" "${STARTUP_RUNS:-11}" |
+    "$PWD/build/win32/app/deskfind.exe" "$bench32/minimal_window.exe" "${STARTUP_RUNS:-11}" \
+    "$bench32/hand_written_window.exe" |
     sed 's/^/i686 release program, 32-bit Wine: /' | row
   DESKFIND_WINE_STATE=$state32 scripts/wine-run --win32 "$bench32/search_bench.exe" \
     "${SEARCH_RUNS:-21}" | sed 's/^/i686 release program, 32-bit Wine: /' | row
