@@ -7,6 +7,7 @@
 
 #include "platform/confirm_dialog.h"
 #include "platform/form.h"
+#include "platform/keyboard_navigation.h"
 #include "platform/services.h"
 #include "platform/utf16.h"
 
@@ -52,15 +53,17 @@ std::vector<HWND> EnabledWindowsOfThread(HWND except) {
 
 bool IsFormWindow(HWND window) {
   wchar_t name[32];
-  return GetClassNameW(window, name, 32) && lstrcmpW(name, Form::kClassName) == 0;
+  return GetClassNameW(window, name, 32) && lstrcmpW(name, kFormClassName) == 0;
 }
 
 void Dispatch(MSG& message) {
   // Tab, Enter and Escape work in every form as they do in a dialog.
   HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
   if (root && IsFormWindow(root)) {
-    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(root, GWLP_USERDATA));
-    if (form && form->PreTranslateKey(message)) return;
+    if (message.message == WM_KEYDOWN &&
+        SendMessageW(root, kNavigationKeyMessage, 0, reinterpret_cast<LPARAM>(&message))) {
+      return;
+    }
     if (IsDialogMessageW(root, &message)) return;
   }
   TranslateMessage(&message);
@@ -107,15 +110,7 @@ Application::Application(HINSTANCE instance, int iconResource)
 
 HWND Application::Handle() {
   if (window_) return window_.Get();
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = DefWindowProcW;
-  windowClass.hInstance = instance_;
-  windowClass.lpszClassName = kApplicationClass;
-  if (!GetClassInfoExW(instance_, kApplicationClass, &windowClass)) {
-    windowClass.cbSize = sizeof(windowClass);
-    RegisterClassExW(&windowClass);
-  }
+  RegisterWindowClassOnce(instance_, kApplicationClass, DefWindowProcW);
   window_.Reset(CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, title_.c_str(), WS_POPUP, 0, 0,
                                 0, 0, nullptr, nullptr, instance_, nullptr));
   return window_.Get();
@@ -160,7 +155,7 @@ int Application::ShowModal(Form& form) {
 
 void Application::RunModalLoop(Form& form) {
   MSG message;
-  while (!form.ModalDone() && !quitting_) {
+  while (!form.ModalResult() != 0 && !quitting_) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) {
       // The program is ending: leave the quit message for the main loop. A failed call (-1)
@@ -171,7 +166,7 @@ void Application::RunModalLoop(Form& form) {
     }
     Dispatch(message);
   }
-  if (!form.ModalDone()) form.SetModalResult(IDCANCEL);
+  if (!form.ModalResult() != 0) form.SetModalResult(IDCANCEL);
 }
 
 bool Application::DispatchWaiting() {

@@ -5,6 +5,7 @@
 #include "platform/application.h"
 #include "platform/form.h"
 #include "platform/utf16.h"
+#include "platform/vertical_scroll.h"
 
 namespace deskfind {
 
@@ -34,7 +35,10 @@ Control::Control(Form& owner, std::string name, int left, int top, int width, in
 void Control::CreateWindowFor(const wchar_t* windowClass, DWORD style, DWORD extendedStyle,
                               std::string_view text) {
   Form& form = Owner();
-  const int id = form.NextControlId();
+  // Ids only tell siblings apart in notifications: one count for the whole program does.
+  static int nextId = kFirstControlId;
+  const int id = nextId;
+  nextId = nextId == kLastControlId ? kFirstControlId : nextId + 1;
   // Created at its final place and size, so that no second round of moves is needed.
   const RECT bounds = ScreenBounds();
   window_.Reset(CreateWindowExW(extendedStyle, windowClass, Utf16(text).c_str(),
@@ -45,14 +49,13 @@ void Control::CreateWindowFor(const wchar_t* windowClass, DWORD style, DWORD ext
   if (!window_) throw std::runtime_error("cannot create a control");
   SetWindowLongPtrW(Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.FontFor(font_)), FALSE);
-  form.MarkChanged(Handle());
-  form.UpdateScrollRange();
+  form.ControlChanged(Handle());
 }
 
 RECT Control::ScreenBounds() const {
   const Form& form = Owner();
   const int left = form.Scale(left_);
-  const int top = form.Scale(top_) - form.ScrollOffset();
+  const int top = form.Scale(top_) - (form.Scrolling() ? form.Scrolling()->Offset() : 0);
   const int width = pixelWidth_ >= 0 ? pixelWidth_ : form.Scale(width_);
   const int height = pixelHeight_ >= 0 ? pixelHeight_ : form.Scale(height_);
   return {left, top, left + width, top + height};
@@ -66,11 +69,10 @@ void Control::SetPixelSize(int width, int height) {
 void Control::Place() {
   if (!Handle()) return;
   const RECT bounds = ScreenBounds();
-  Owner().MarkChanged(Handle());
+  Owner().ControlChanged(Handle());
   SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
                bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  Owner().MarkChanged(Handle());
-  Owner().UpdateScrollRange();
+  Owner().ControlChanged(Handle());
 }
 
 int Control::ShownHeight() const {
@@ -88,7 +90,7 @@ void Control::SetBounds(int left, int top, int width, int height) {
 void Control::SetVisible(bool visible) {
   visible_ = visible;
   if (Handle()) ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
-  Owner().MarkChanged(Handle());
+  Owner().ControlChanged(Handle());
 }
 
 std::string Control::Text() const {
@@ -101,7 +103,7 @@ std::string Control::Text() const {
 
 void Control::SetText(std::string_view text) {
   if (Handle()) SetWindowTextW(Handle(), Utf16(text).c_str());
-  Owner().MarkChanged(Handle());
+  Owner().ControlChanged(Handle());
   TextChanged();
 }
 
@@ -114,7 +116,7 @@ void Control::SetFont(const FontSpec& font) {
   font_ = font;
   if (Handle()) {
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Owner().FontFor(font_)), TRUE);
-    Owner().MarkChanged(Handle());
+    Owner().ControlChanged(Handle());
   }
   TextChanged();
 }
@@ -131,7 +133,7 @@ void Control::DpiChanged() {
 void Control::SetTextColor(COLORREF color) {
   textColor_ = color;
   if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
-  Owner().MarkChanged(Handle());
+  Owner().ControlChanged(Handle());
 }
 
 }  // namespace deskfind

@@ -103,7 +103,8 @@ class Control : public Component {
   void DestroyOwnWindow() { window_.Reset(); }
 
  private:
-  friend class Form;
+  static constexpr int kFirstControlId = 1000;
+  static constexpr int kLastControlId = 0x7FFF;
   void Place();
   RECT ScreenBounds() const;
 

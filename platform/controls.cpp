@@ -7,6 +7,7 @@
 #include "platform/application.h"
 #include "platform/form.h"
 #include "platform/utf16.h"
+#include "platform/vertical_scroll.h"
 
 namespace deskfind {
 namespace {
@@ -104,7 +105,7 @@ LRESULT CALLBACK Link::SubclassProc(HWND window, UINT message, WPARAM wParam, LP
       }
       break;
     case WM_SETFOCUS:
-      link->Owner().ScrollIntoView(*link);
+      if (VerticalScroll* scroll = link->Owner().Scrolling()) scroll->ScrollIntoView(window);
       InvalidateRect(window, nullptr, TRUE);
       break;
     case WM_KILLFOCUS:
@@ -268,6 +269,19 @@ MenuBar::MenuBar(Form& owner, std::string name)
     : Component(owner, std::move(name)), menu_(CreateMenu()) {
   if (!menu_) throw std::runtime_error("cannot create a menu");
   SetMenu(owner.Handle(), menu_.Get());
+}
+
+RECT Panel::ScreenBounds() const {
+  const Form& form = Owner();
+  return {form.Scale(left_), form.Scale(top_), form.Scale(left_ + width_),
+          form.Scale(top_ + height_)};
+}
+
+void Panel::Paint(HDC dc) const {
+  RECT bounds = ScreenBounds();
+  DrawEdge(dc, &bounds, BDR_SUNKENOUTER, BF_RECT);
+  InflateRect(&bounds, -1, -1);
+  DrawEdge(dc, &bounds, BDR_RAISEDINNER, BF_RECT);
 }
 
 MenuBar::~MenuBar() {

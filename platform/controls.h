@@ -130,6 +130,10 @@ class Panel : public Component {
   Panel(Form& owner, std::string name, int left, int top, int width, int height);
   const Panel* AsPanel() const override { return this; }
   RECT Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
+  // Where it is in the form's client area, in screen pixels.
+  RECT ScreenBounds() const;
+  // Draws its bevel on the form.
+  void Paint(HDC dc) const;
   int Left() const { return left_; }
   int Top() const { return top_; }
 

@@ -12,44 +12,21 @@
 //   Enter or Space on a link      the link's own subclass             Link, in controls.cpp
 #include "platform/form.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <stdexcept>
 
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "platform/keyboard_navigation.h"
+#include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/vertical_scroll.h"
 
 namespace deskfind {
 namespace {
 
-void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  if (GetClassInfoExW(instance, Form::kClassName, &windowClass)) return;
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.style = CS_DBLCLKS;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = Form::kClassName;
-  if (!RegisterClassExW(&windowClass)) throw std::runtime_error("cannot register the form class");
-}
-
 // Sent when the window moves to a monitor of another DPI (Windows 8.1 and later).
 constexpr UINT kDpiChanged = 0x02E0;
-
-// The DPI of the monitor the window is on; 0 where the system cannot tell (before Windows 10).
-int MonitorDpi(HWND window) {
-  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow =
-      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
-}
 
 // Tooltips wrap at this width, in 96-DPI units.
 constexpr int kMaxTipWidth = 400;
@@ -60,7 +37,10 @@ bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <
 
 Form::Form(Application& application, const FormLayout& layout)
     : application_(application), font_(layout.font), dpi_(application.Dpi()) {
-  RegisterFormClass(application.Instance(), &Form::WindowProc);
+  if (!RegisterWindowClassOnce(application.Instance(), kFormClassName, &Form::WindowProc,
+                               CS_DBLCLKS, GetSysColorBrush(COLOR_BTNFACE))) {
+    throw std::runtime_error("cannot register the form class");
+  }
   const bool dialog = layout.border == Border::kDialog;
   const DWORD style = dialog ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN)
                              : (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
@@ -79,7 +59,7 @@ Form::Form(Application& application, const FormLayout& layout)
   // Windows other than the main one stay above it.
   HWND owner = application.MainForm() ? application.MainForm()->Handle() : nullptr;
   HWND created =
-      CreateWindowExW(extendedStyle, Form::kClassName, Utf16(layout.caption).c_str(), style, left,
+      CreateWindowExW(extendedStyle, kFormClassName, Utf16(layout.caption).c_str(), style, left,
                       top, width, height, owner, nullptr, application.Instance(), this);
   if (!created) throw std::runtime_error("cannot create a window");
   // Opened on a monitor of another DPI: take its DPI before any control is made.
@@ -88,6 +68,7 @@ Form::Form(Application& application, const FormLayout& layout)
                  MulDiv(height, monitorDpi, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     dpi_ = monitorDpi;
   }
+  if (layout.scrolls) scroll_ = std::make_unique<VerticalScroll>(*this);
   if (layout.programIcon) {
     SendMessageW(created, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(application.ProgramIcon(true)));
@@ -133,6 +114,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(wParam, lParam);
       return 0;
+    case kNavigationKeyMessage:
+      return HandleNavigationKey(window, components_, scroll_.get(),
+                                 *reinterpret_cast<const MSG*>(lParam));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       auto dc = reinterpret_cast<HDC>(wParam);
@@ -232,13 +216,7 @@ bool Form::OnSetCursor(HWND target, int hitTest, UINT mouseMessage) {
 }
 
 void Form::PaintPanels(HDC dc) {
-  for (const Panel* panel : panels_) {
-    RECT bounds = panel->Bounds();
-    bounds = {Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)};
-    DrawEdge(dc, &bounds, BDR_SUNKENOUTER, BF_RECT);
-    InflateRect(&bounds, -1, -1);
-    DrawEdge(dc, &bounds, BDR_RAISEDINNER, BF_RECT);
-  }
+  for (const Panel* panel : panels_) panel->Paint(dc);
 }
 
 void Form::Adopt(std::unique_ptr<Component> component) {
@@ -258,11 +236,8 @@ Component& Form::ComponentAt(int index) const {
 void Form::DestroyComponent(int index) {
   if (index < 0 || index >= ComponentCount()) throw std::out_of_range("no such component");
   const auto position = components_.begin() + index;
-  if (const Control* control = (*position)->AsControl()) MarkChanged(control->Handle());
-  if (const Panel* panel = (*position)->AsPanel()) {
-    const RECT bounds = panel->Bounds();
-    MarkChanged({Scale(bounds.left), Scale(bounds.top), Scale(bounds.right), Scale(bounds.bottom)});
-  }
+  if (const Control* control = (*position)->AsControl()) ControlChanged(control->Handle());
+  if (const Panel* panel = (*position)->AsPanel()) MarkChanged(panel->ScreenBounds());
   if (position->get() == tooltip_.Hovered()) tooltip_.Follow(Handle(), nullptr, 0);
   panels_.erase(std::remove(panels_.begin(), panels_.end(), position->get()), panels_.end());
   components_.erase(position);
@@ -301,34 +276,13 @@ void Form::CloseRequested() {
   }
 }
 
-int Form::ScrollOffset() const { return scroll_ ? scroll_->Offset() : 0; }
-
-RECT Form::ChildBounds(HWND child) const {
-  RECT bounds;
-  GetWindowRect(child, &bounds);
-  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-  return bounds;
-}
-
-void Form::EnableVerticalScrolling() {
-  if (!scroll_) scroll_ = std::make_unique<VerticalScroll>(*this);
-}
-
 void Form::UpdateScrollRange() {
   if (scroll_ && batchDepth_ == 0 && Handle()) scroll_->UpdateRange();
 }
 
-void Form::ScrollTo(int offset) {
-  if (scroll_) scroll_->ScrollTo(offset);
-}
-
-void Form::ScrollIntoView(const Control& control) {
-  if (scroll_ && control.Handle()) scroll_->ScrollIntoView(control.Handle());
-}
-
-void Form::MarkChanged(HWND child) {
-  if (batchDepth_ == 0 || !child) return;
-  MarkChanged(ChildBounds(child));
+void Form::ControlChanged(HWND child) {
+  if (batchDepth_ > 0 && child) MarkChanged(ChildBounds(Handle(), child));
+  UpdateScrollRange();
 }
 
 void Form::MarkChanged(const RECT& area) {
@@ -338,7 +292,7 @@ void Form::MarkChanged(const RECT& area) {
 void Form::OnDpiChanged(int dpi, const RECT& suggested) {
   if (dpi <= 0) return;
   // Positions are kept at 96 DPI, so a new layout starts from the unscrolled content.
-  ScrollTo(0);
+  if (scroll_) scroll_->ScrollTo(0);
   dpi_ = dpi;
   {
     BatchUpdate batch(*this);
@@ -351,10 +305,6 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-}
-
-bool Form::PreTranslateKey(const MSG& message) {
-  return HandleNavigationKey(Handle(), components_, scroll_.get(), message);
 }
 
 Form::BatchUpdate::BatchUpdate(Form& form) : form_(form) {

@@ -31,6 +31,8 @@ struct FormLayout {
   Border border = Border::kSizeable;
   FontSpec font;
   bool programIcon = true;
+  // A vertical scroll bar shows when the content reaches below the visible area.
+  bool scrolls = false;
 
   // An ordinary resizable window at a screen position, sized by its frame.
   static FormLayout Sizeable(std::string caption, int left, int top, int width, int height,
@@ -54,12 +56,12 @@ struct FormLayout {
   }
 };
 
+// The window class of every form.
+inline constexpr wchar_t kFormClassName[] = L"DeskfindForm";
+
 // A top-level window that owns its components in creation order.
 class Form {
  public:
-  // The window class of every form.
-  static constexpr wchar_t kClassName[] = L"DeskfindForm";
-
   Form(Application& application, const FormLayout& layout);
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
@@ -87,7 +89,6 @@ class Form {
 
   // Screen pixels for a length at 96 DPI, at the DPI of the window's monitor.
   int Scale(int length) const;
-  int Dpi() const { return dpi_; }
   HFONT FontFor(const FontSpec& wanted) const;
   const FontSpec& DefaultFont() const { return font_; }
 
@@ -95,28 +96,16 @@ class Form {
   void Hide();
   void Close() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
-  // Modal state, driven by Application::ShowModal.
-  bool ModalDone() const { return modalResult_ != 0; }
+  // Modal state, driven by Application::ShowModal: 0 while the form is showing.
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int result) { modalResult_ = result; }
 
-  // Called when the user or the program asks the window to close.
-  virtual void CloseRequested();
-
-  // The content's vertical scroll position in screen pixels; 0 unless the form scrolls.
-  int ScrollOffset() const;
-  // Where a child window is now, in the form's client coordinates.
-  RECT ChildBounds(HWND child) const;
-  // Shows a vertical scroll bar when the content reaches below the visible area.
-  void EnableVerticalScrolling();
-  void UpdateScrollRange();
-  void ScrollTo(int offset);
-  // Scrolls just enough for the control to show whole.
-  void ScrollIntoView(const Control& control);
-
-  // Keys the form handles before the dialog keys (HandleNavigationKey). True when the key was
-  // used.
-  bool PreTranslateKey(const MSG& message);
+  // The content's scrolling; null unless the layout asked for it.
+  VerticalScroll* Scrolling() const { return scroll_.get(); }
+  // A control's window came, moved, or changed its size, look or visibility: inside a batch the
+  // area it covers now is repainted at the end, and the scroll bar fits the content again (at
+  // the end of the batch, when inside one).
+  void ControlChanged(HWND child);
 
   // Content layout may change many controls at once; repaint once afterwards, and only where
   // controls came, went or changed.
@@ -141,6 +130,8 @@ class Form {
   virtual void EscapePressed() {}
   // Whether the application's hourglass shows over this window.
   virtual bool FollowsWaitCursor() const { return true; }
+  // Called when the user or the program asks the window to close.
+  virtual void CloseRequested();
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -149,9 +140,7 @@ class Form {
   void OnCommand(WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, int hitTest, UINT mouseMessage);
   void PaintPanels(HDC dc);
-  // Inside a batch: remembers the area a child window covers now (or a client area), to
-  // repaint it at the end.
-  void MarkChanged(HWND child);
+  void UpdateScrollRange();
   void MarkChanged(const RECT& area);
   // Lays the window out again for a monitor of another DPI, in the rectangle it suggests.
   void OnDpiChanged(int dpi, const RECT& suggested);
@@ -162,15 +151,11 @@ class Form {
   WindowHandle window_;
   std::vector<std::unique_ptr<Component>> components_;
   std::vector<const Panel*> panels_;
-  int nextControlId_ = 1000;
   int modalResult_ = 0;
   TooltipRelay tooltip_;
   std::unique_ptr<VerticalScroll> scroll_;  // only in forms whose content scrolls
   int batchDepth_ = 0;
   RECT batchChanged_{};
-
-  friend class Control;
-  int NextControlId() { return nextControlId_++; }
 };
 
 }  // namespace deskfind

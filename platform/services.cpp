@@ -8,6 +8,28 @@
 
 namespace deskfind {
 
+bool RegisterWindowClassOnce(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, UINT style,
+                             HBRUSH background) {
+  WNDCLASSEXW windowClass{};
+  if (GetClassInfoExW(instance, name, &windowClass)) return true;
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = style;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = background;
+  windowClass.lpszClassName = name;
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+int MonitorDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow =
+      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
+}
+
 INT_PTR ShellOpen(HWND owner, std::string_view verb, std::string_view target) {
   const std::wstring wideVerb = Utf16(verb);
   const std::wstring wideTarget = Utf16(target);

@@ -24,6 +24,14 @@ bool WriteUserRegistryString(std::string_view keyPath, std::string_view valueNam
 // The user's locale decimal separator, e.g. "," or "."; UTF-8.
 std::string UserDecimalSeparator();
 
+// Registers a window class of this program once; later calls find it registered. False when
+// it can be neither found nor registered.
+bool RegisterWindowClassOnce(HINSTANCE instance, const wchar_t* name, WNDPROC procedure,
+                             UINT style = 0, HBRUSH background = nullptr);
+
+// The DPI of the monitor the window is on; 0 where the system cannot tell (before Windows 10).
+int MonitorDpi(HWND window);
+
 // The running program: its full path, its folder with the trailing backslash, its file name.
 std::wstring ProgramPath();
 std::wstring ProgramFolder();

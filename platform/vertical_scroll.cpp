@@ -8,13 +8,20 @@
 
 namespace deskfind {
 
+RECT ChildBounds(HWND parent, HWND child) {
+  RECT bounds;
+  GetWindowRect(child, &bounds);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
+
 void VerticalScroll::UpdateRange() {
   HWND window = form_.Handle();
   int contentBottom = 0;
   for (int index = 0; index < form_.ComponentCount(); ++index) {
     const Control* control = form_.ComponentAt(index).AsControl();
     if (!control || !control->Handle() || !control->Visible()) continue;
-    const int bottom = form_.ChildBounds(control->Handle()).top + control->ShownHeight();
+    const int bottom = ChildBounds(window, control->Handle()).top + control->ShownHeight();
     contentBottom = std::max(contentBottom, bottom + offset_);
   }
   RECT client;
@@ -48,7 +55,7 @@ void VerticalScroll::ScrollTo(int offset) {
 }
 
 void VerticalScroll::ScrollIntoView(HWND child) {
-  const RECT bounds = form_.ChildBounds(child);
+  const RECT bounds = ChildBounds(form_.Handle(), child);
   RECT client;
   GetClientRect(form_.Handle(), &client);
   if (bounds.top < 0) {

@@ -6,6 +6,9 @@ namespace deskfind {
 
 class Form;
 
+// Where a child window is now, in its parent's client coordinates.
+RECT ChildBounds(HWND parent, HWND child);
+
 // Scrolls a form's content as a whole: the vertical scroll bar, the wheel and the scrolling
 // keys. Only windows whose content can outgrow them have one.
 class VerticalScroll {

@@ -32,12 +32,16 @@ int ChosenWidth(const DropDownList& list, int whenOpen) {
   return index < 0 ? whenOpen : std::stoi(list.ItemText(index));
 }
 
+FormLayout ScrollingLayout() {
+  FormLayout layout =
+      FormLayout::Sizeable("Подбор компьютерного стола", 192, 107, 960, 660, look::kWindowFont);
+  layout.scrolls = true;  // an all-open search lists more desks than fit
+  return layout;
+}
+
 }  // namespace
 
-Tpodbor_stola::Tpodbor_stola(Application& application)
-    : Form(application, FormLayout::Sizeable("Подбор компьютерного стола", 192, 107, 960, 660,
-                                             look::kWindowFont)) {
-  EnableVerticalScrolling();
+Tpodbor_stola::Tpodbor_stola(Application& application) : Form(application, ScrollingLayout()) {
   Add<Label>("Label1", 56, 48, "Ширина компьютерного стола", look::kHeadingFont);
   Add<Label>("Label3", 104, 69, "от", look::kHeadingFont);
   Add<Label>("Label2", 296, 69, "до", look::kHeadingFont);

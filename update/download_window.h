@@ -26,7 +26,7 @@ class DownloadWindow : public Form {
   void ShowProgress(std::size_t received, std::size_t announced);
   // Shows the window, active, with "Отмена" focused.
   void Open();
-  bool Cancelled() const { return ModalDone(); }
+  bool Cancelled() const { return ModalResult() != 0; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
