@@ -171,8 +171,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   // The program file's window shows at once; the version files' only on a slow line, so that
   // a quick check shows no flash.
   DownloadWindowWatch Watch(DownloadKind kind) {
-    return DownloadWindowWatch(app_, std::string(DownloadCaption(kind)),
-                               kind == DownloadKind::kProgram ? 0 : kVersionWindowDelay);
+    return {app_, std::string(DownloadCaption(kind)),
+            kind == DownloadKind::kProgram ? 0 : kVersionWindowDelay};
   }
 
   Application& app_;
