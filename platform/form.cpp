@@ -6,7 +6,8 @@
 //                                                                     item whose MenuCommand
 //                                                                     it is
 //   Enter on a focused button     the key, before the dialog keys     HandleNavigationKey
-//                                 (Form::PreTranslateKey)             (keyboard_navigation.cpp)
+//                                 (kNavigationKeyMessage from the     (keyboard_navigation.cpp)
+//                                 application's loop)
 //   Enter with no button focused  WM_COMMAND IDOK                     the form's default button
 //   Esc                           WM_COMMAND IDCANCEL                 Form::EscapePressed
 //   Enter or Space on a link      the link's own subclass             Link, in controls.cpp
