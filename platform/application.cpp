@@ -7,7 +7,6 @@
 
 #include "platform/confirm_dialog.h"
 #include "platform/form.h"
-#include "platform/keyboard_navigation.h"
 #include "platform/services.h"
 #include "platform/utf16.h"
 
@@ -149,7 +148,7 @@ int Application::ShowModal(Form& form) {
     }
     RunModalLoop(form);
   }
-  form.Hide();
+  ShowWindow(form.Handle(), SW_HIDE);
   return form.ModalResult();
 }
 

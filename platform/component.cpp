@@ -5,7 +5,6 @@
 #include "platform/application.h"
 #include "platform/form.h"
 #include "platform/utf16.h"
-#include "platform/vertical_scroll.h"
 
 namespace deskfind {
 
@@ -55,7 +54,7 @@ void Control::CreateWindowFor(const wchar_t* windowClass, DWORD style, DWORD ext
 RECT Control::ScreenBounds() const {
   const Form& form = Owner();
   const int left = form.Scale(left_);
-  const int top = form.Scale(top_) - (form.Scrolling() ? form.Scrolling()->Offset() : 0);
+  const int top = form.Scale(top_) - form.ScrollOffset();
   const int width = pixelWidth_ >= 0 ? pixelWidth_ : form.Scale(width_);
   const int height = pixelHeight_ >= 0 ? pixelHeight_ : form.Scale(height_);
   return {left, top, left + width, top + height};

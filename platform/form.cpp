@@ -267,8 +267,6 @@ void Form::Show() {
   UpdateWindow(Handle());
 }
 
-void Form::Hide() { ShowWindow(Handle(), SW_HIDE); }
-
 void Form::CloseRequested() {
   if (application_.MainForm() == this) {
     application_.Terminate();
@@ -276,6 +274,8 @@ void Form::CloseRequested() {
     SetModalResult(IDCANCEL);
   }
 }
+
+int Form::ScrollOffset() const { return scroll_ ? scroll_->Offset() : 0; }
 
 void Form::UpdateScrollRange() {
   if (scroll_ && batchDepth_ == 0 && Handle()) scroll_->UpdateRange();

@@ -58,6 +58,10 @@ struct FormLayout {
 
 // The window class of every form.
 inline constexpr wchar_t kFormClassName[] = L"DeskfindForm";
+// The message the application's loop sends a form with a pointer to a key-down MSG in lParam,
+// before the dialog keys: the form answers TRUE when it used the key (Tab, Enter on a button,
+// the scrolling keys).
+inline constexpr UINT kNavigationKeyMessage = WM_APP + 0x3F00;
 
 // A top-level window that owns its components in creation order.
 class Form {
@@ -93,7 +97,6 @@ class Form {
   const FontSpec& DefaultFont() const { return font_; }
 
   void Show();
-  void Hide();
   void Close() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
   // Modal state, driven by Application::ShowModal: 0 while the form is showing.
@@ -102,6 +105,8 @@ class Form {
 
   // The content's scrolling; null unless the layout asked for it.
   VerticalScroll* Scrolling() const { return scroll_.get(); }
+  // The content's vertical scroll position in screen pixels; 0 unless the form scrolls.
+  int ScrollOffset() const;
   // A control's window came, moved, or changed its size, look or visibility: inside a batch the
   // area it covers now is repainted at the end, and the scroll bar fits the content again (at
   // the end of the batch, when inside one).

@@ -18,10 +18,6 @@ class VerticalScroll;
 // scrolls (`scroll` not null) and the focused control does not use them itself. True when the key
 // was used. Esc and Enter with no such control focused are left to the dialog keys: they come back
 // as IDCANCEL and IDOK.
-// The message the application's loop sends a form with a pointer to a key-down MSG in lParam,
-// before the dialog keys; the form answers with HandleNavigationKey.
-inline constexpr UINT kNavigationKeyMessage = WM_APP + 0x3F00;
-
 bool HandleNavigationKey(HWND form, const std::vector<std::unique_ptr<Component>>& components,
                          VerticalScroll* scroll, const MSG& message);
 

@@ -107,7 +107,7 @@ DownloadWatch::Outcome DownloadWindowWatch::Wait(HANDLE ended, DWORD millisecond
   if (mainForm && IsWindow(mainForm->Handle()) && GetActiveWindow() == window.Handle()) {
     SetActiveWindow(mainForm->Handle());
   }
-  window.Hide();
+  ShowWindow(window.Handle(), SW_HIDE);
   if (focused && IsWindow(focused)) SetFocus(focused);
   return outcome;
 }
