@@ -254,7 +254,8 @@ void ProgressBar::Show(unsigned position, unsigned range) {
     marquee_ = marquee;
   }
   if (marquee) return;
-  SendMessageW(Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(range));
+  if (range != range_) SendMessageW(Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(range));
+  range_ = range;
   SendMessageW(Handle(), PBM_SETPOS, position, 0);
 }
 

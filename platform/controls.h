@@ -122,6 +122,7 @@ class ProgressBar : public Control {
 
  private:
   bool marquee_ = false;
+  unsigned range_ = 0;
 };
 
 // A raised, bevelled area that groups controls; the form draws it.

@@ -237,7 +237,8 @@ Component& Form::ComponentAt(int index) const {
 void Form::DestroyComponent(int index) {
   if (index < 0 || index >= ComponentCount()) throw std::out_of_range("no such component");
   const auto position = components_.begin() + index;
-  if (const Control* control = (*position)->AsControl()) ControlChanged(control->Handle());
+  const Control* control = (*position)->AsControl();
+  if (control && control->Handle()) MarkChanged(ChildBounds(Handle(), control->Handle()));
   if (const Panel* panel = (*position)->AsPanel()) MarkChanged(panel->ScreenBounds());
   if (position->get() == tooltip_.Hovered()) tooltip_.Follow(Handle(), nullptr, 0);
   panels_.erase(std::remove(panels_.begin(), panels_.end(), position->get()), panels_.end());

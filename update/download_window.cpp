@@ -53,16 +53,6 @@ void DownloadWindow::Open() {
   SetFocus(cancel_->Handle());
 }
 
-LRESULT DownloadWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  // Windows is ending: the download stops, and the program ends with it.
-  if (message == WM_ENDSESSION && wParam) {
-    SetModalResult(IDCANCEL);
-    App().Terminate();
-    return 0;
-  }
-  return Form::HandleMessage(message, wParam, lParam);
-}
-
 Component* DownloadWindow::DefaultButton() { return cancel_; }
 
 DownloadWatch::Outcome DownloadWindowWatch::Wait(HANDLE ended, DWORD milliseconds,

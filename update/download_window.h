@@ -29,7 +29,6 @@ class DownloadWindow : public Form {
   bool Cancelled() const { return ModalResult() != 0; }
 
  protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   Component* DefaultButton() override;
   void EscapePressed() override { SetModalResult(IDCANCEL); }
   // The hourglass is over the windows that wait; "Отмена" takes a click.
@@ -43,8 +42,8 @@ class DownloadWindow : public Form {
 
 // Waits for a download in a DownloadWindow, modal over the program's windows, which keep
 // answering and repainting meanwhile. The window shows once showAfterMilliseconds have passed,
-// so that a quick download shows none. Cancel, or the program being asked to end, gives the
-// download up.
+// so that a quick download shows none. Cancel, or the program being asked to end (the main
+// window closed, Windows ending), gives the download up.
 class DownloadWindowWatch final : public DownloadWatch {
  public:
   DownloadWindowWatch(Application& application, std::string caption, DWORD showAfterMilliseconds)
