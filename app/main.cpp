@@ -7,17 +7,22 @@
 #include "platform/application.h"
 #include "platform/dynamic_library.h"
 #include "platform/utf16.h"
+#include "update/download_thread.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // First, before anything loads a library by name.
   deskfind::LoadLibrariesFromSystemFolderOnly();
+  int exitCode = 1;
   try {
     deskfind::Application application(instance, IDI_DESKFIND);
+    application.OnEnding = deskfind::ReceivingThread::GiveUpAll;
     deskfind::Tbigform mainWindow(application);
-    return application.Run(mainWindow);
+    exitCode = application.Run(mainWindow);
   } catch (const std::exception& error) {
     // Only start-up can get here: handlers report their own errors.
     MessageBoxW(nullptr, deskfind::Utf16(error.what()).c_str(), L"deskfind", MB_OK | MB_ICONERROR);
-    return 1;
   }
+  // The windows are gone; the process must not end while a download's thread still runs.
+  deskfind::ReceivingThread::EndOnceAllEnded(exitCode);
+  return exitCode;
 }

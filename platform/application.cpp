@@ -130,6 +130,7 @@ int Application::Run(Form& mainForm) {
 void Application::Terminate() {
   if (quitting_) return;
   quitting_ = true;
+  if (OnEnding) OnEnding();
   PostQuitMessage(0);
 }
 

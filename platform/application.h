@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,7 +55,11 @@ class Application {
   // Runs the message loop for the main form until the program is asked to end.
   int Run(Form& mainForm);
   Form* MainForm() const { return mainForm_; }
+  // Asks the program to end: the main loop ends once the running handlers return.
   void Terminate();
+  // Runs once, when Terminate is first called (the main window closes, or Windows ends), before
+  // anything else: Windows may end the process as soon as it has told the program.
+  std::function<void()> OnEnding;
 
   // Shows the form, runs OnActivate once, and waits until it closes; other windows take
   // no input meanwhile. Returns the form's modal result.

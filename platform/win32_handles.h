@@ -87,6 +87,7 @@ using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 using FileHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using EventHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using ThreadHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using MemoryDC = UniqueHandle<HDC, MemoryDCTraits>;
 
 // A window's device context for drawing outside WM_PAINT, released at scope end.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <utility>
+#include <vector>
 
 #include "update/http_receive.h"
 
@@ -55,7 +56,66 @@ struct ReceivingThread::Shared {
   // The file being written, until the hand-over: a caller that gives up has the system remove
   // it when it closes, in case the program ends before the thread's call returns.
   TemporaryFile* receiving = nullptr;
+  bool callerDone = false;  // the caller has taken the body over or given the download up
+
+  // Under the lock. The thread stops at its next piece of the body, and the system removes the
+  // file being written, or the one handed over, when its handle closes.
+  void GiveUp() {
+    givenUp = true;
+    if (receiving) receiving->RemoveWhenClosed();
+    if (body.file) body.file->RemoveWhenClosed();
+  }
 };
+
+// Every receiving thread started, kept until it has ended and its caller is done with it.
+struct ReceivingThread::Running {
+  ThreadHandle thread;
+  std::shared_ptr<Shared> shared;
+};
+
+struct ReceivingThread::Registry {
+  SRWLOCK lock = SRWLOCK_INIT;
+  bool ending = false;  // the program is ending: no download starts
+  std::vector<Running> threads;
+};
+
+// A thread that has ended, and whose caller is done with it, is forgotten.
+bool ReceivingThread::HasEndedAndIsDone(const Running& running) {
+  const ExclusiveLock lock(running.shared->lock);
+  return running.shared->callerDone &&
+         WaitForSingleObject(running.thread.Get(), 0) == WAIT_OBJECT_0;
+}
+
+// Never destroyed: nothing at the process's end may wait on a lock a thread still needs.
+ReceivingThread::Registry& ReceivingThread::Threads() {
+  static auto* const registry = new Registry;
+  return *registry;
+}
+
+void ReceivingThread::GiveUpAll() {
+  Registry& registry = Threads();
+  const ExclusiveLock lock(registry.lock);
+  registry.ending = true;
+  for (Running& running : registry.threads) {
+    const ExclusiveLock shared(running.shared->lock);
+    if (!running.shared->callerDone) running.shared->GiveUp();
+  }
+}
+
+bool ReceivingThread::AllEnded(DWORD milliseconds) {
+  const Deadline deadline(GetTickCount64(), milliseconds);
+  Registry& registry = Threads();
+  const ExclusiveLock lock(registry.lock);  // the threads never take it
+  return std::all_of(registry.threads.begin(), registry.threads.end(), [&](const Running& running) {
+    return WaitForSingleObject(running.thread.Get(), deadline.Cut(milliseconds)) == WAIT_OBJECT_0;
+  });
+}
+
+void ReceivingThread::EndOnceAllEnded(int exitCode) {
+  // A thread that is not held in a call ends within milliseconds of being given up.
+  constexpr DWORD kLongestEnd = 1000;
+  if (!AllEnded(kLongestEnd)) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+}
 
 ReceivingThread::ReceivingThread(std::wstring address, std::wstring target,
                                  const DownloadRules& rules, ULONGLONG start)
@@ -67,11 +127,18 @@ ReceivingThread::~ReceivingThread() {
 
 bool ReceivingThread::Start() {
   if (!shared_->handedOver) return false;
+  Registry& registry = Threads();
+  const ExclusiveLock lock(registry.lock);
+  if (registry.ending) return false;
+  registry.threads.erase(
+      std::remove_if(registry.threads.begin(), registry.threads.end(), HasEndedAndIsDone),
+      registry.threads.end());
+  registry.threads.reserve(registry.threads.size() + 1);  // nothing throws once it runs
   auto share = std::make_unique<std::shared_ptr<Shared>>(shared_);
-  const HANDLE thread = CreateThread(nullptr, 0, Receive, share.get(), 0, nullptr);
+  ThreadHandle thread(CreateThread(nullptr, 0, Receive, share.get(), 0, nullptr));
   if (!thread) return false;
   static_cast<void>(share.release());  // the thread's now
-  CloseHandle(thread);
+  registry.threads.push_back({std::move(thread), shared_});
   return true;
 }
 
@@ -82,9 +149,9 @@ const DownloadProgress& ReceivingThread::Progress() const { return shared_->prog
 std::optional<ReceivedBody> ReceivingThread::TakeOverOrGiveUp() {
   finished_ = true;
   const ExclusiveLock lock(shared_->lock);
-  if (WaitForSingleObject(shared_->handedOver.Get(), 0) != WAIT_OBJECT_0) {
-    shared_->givenUp = true;
-    if (shared_->receiving) shared_->receiving->RemoveWhenClosed();
+  shared_->callerDone = true;
+  if (shared_->givenUp || WaitForSingleObject(shared_->handedOver.Get(), 0) != WAIT_OBJECT_0) {
+    shared_->GiveUp();
     return std::nullopt;
   }
   return std::move(shared_->body);

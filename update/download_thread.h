@@ -29,8 +29,29 @@ struct ReceivedBody {
 // stops at the next piece of the body, or when its blocked call returns, and then removes its
 // own temporary file. The system's own thread, lock and event: the C++ library's pull a
 // threads library into the program, a sixth of its size.
+//
+// The process never ends while a receiving thread runs, not even one that is ending by itself.
+// Ending a process ends every thread it still has once more, and a thread caught in its own end
+// then closes its descriptors twice (Wine 8 counts a thread as running until they are closed),
+// or leaves the heap's lock held by a thread that is gone: a crash or a hang at exit. So:
+// - once the program is asked to end, GiveUpAll marks every download's file for removal at
+//   once, before Windows can end the process;
+// - the program's last step, after its windows are gone, is EndOnceAllEnded;
+// - a test that starts downloads waits for AllEnded before it ends.
 class ReceivingThread {
  public:
+  // Gives up every download whose caller has not taken it over, as the caller would, and starts
+  // no other: each file is removed when its handle closes, whoever closes it and however the
+  // process ends.
+  static void GiveUpAll();
+  // True once every receiving thread started has ended, within `milliseconds`.
+  static bool AllEnded(DWORD milliseconds);
+  // Returns once every receiving thread has ended. One still held in a call after a short wait
+  // (a stalled server) ends the process at once with `exitCode`, without the runtime's exit or
+  // the libraries' detach, which would end that thread too; its file was marked for removal
+  // when it was given up.
+  static void EndOnceAllEnded(int exitCode);
+
   // The thread's own waits end a little before `totalMilliseconds` from `start` (GetTickCount64),
   // so that a thread that is not stuck in a call hands over before the caller gives up on it.
   ReceivingThread(std::wstring address, std::wstring target, const DownloadRules& rules,
@@ -50,6 +71,10 @@ class ReceivingThread {
 
  private:
   struct Shared;
+  struct Running;
+  struct Registry;
+  static Registry& Threads();
+  static bool HasEndedAndIsDone(const Running& running);
   static DWORD WINAPI Receive(void* parameter);
   std::shared_ptr<Shared> shared_;
   bool finished_ = false;

@@ -7,7 +7,8 @@
 
 namespace deskfind {
 
-// Through a file in the user's temporary folder that is removed as soon as it has been read.
+// Through a file in the user's temporary folder, removed on every path as soon as it has been
+// read: a body that may still be on disk afterwards is no body.
 DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules, std::string& body,
                             DownloadWatch* watch) {
   body.clear();
@@ -16,28 +17,35 @@ DownloadResult GetInetBytes(std::string_view address, const DownloadRules& rules
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   // A unique empty file that the download replaces.
   if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"dfb", 0, name) == 0) return {};
-  const std::wstring path = name;
   DownloadedFile file;
-  DownloadResult result = GetInetFile(address, Utf8(path), rules, &file, watch);
-  if (!result.Done()) {
-    DeleteFileW(name);  // the empty file the download left in place
-    return result;
+  DownloadResult result;
+  try {
+    result = GetInetFile(address, Utf8(name), rules, &file, watch);
+  } catch (...) {
+    DeleteFileW(name);
+    throw;
   }
-  FILE_DISPOSITION_INFO remove{TRUE};
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > rules.maxBytes) {
-    result.status = DownloadResult::Status::kFailed;
-  } else {
-    body.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!body.empty() &&
-        (!ReadFile(file.Get(), body.data(), static_cast<DWORD>(body.size()), &read, nullptr) ||
-         read != body.size())) {
-      body.clear();
+  if (result.Done()) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) ||
+        static_cast<ULONGLONG>(size.QuadPart) > rules.maxBytes) {
       result.status = DownloadResult::Status::kFailed;
+    } else {
+      body.resize(static_cast<std::size_t>(size.QuadPart));
+      DWORD read = 0;
+      if (!body.empty() &&
+          (!ReadFile(file.Get(), body.data(), static_cast<DWORD>(body.size()), &read, nullptr) ||
+           read != body.size())) {
+        result.status = DownloadResult::Status::kFailed;
+      }
     }
   }
-  SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof(remove));
+  file.Reset();  // it shares no deletion
+  if (!DeleteFileW(name) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (result.Done()) result.status = DownloadResult::Status::kFailed;
+    result.leftBehind = Utf8(name);
+  }
+  if (!result.Done()) body.clear();
   return result;
 }
 

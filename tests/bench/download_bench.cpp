@@ -15,6 +15,7 @@
 
 #include "platform/utf16.h"
 #include "tests/support/local_http_server.h"
+#include "update/download_thread.h"
 #include "update/get_inet_file.h"
 
 namespace {
@@ -165,5 +166,6 @@ int main(int argc, char** argv) {
       "download of 0.6 MB from a local server, median of %d: deskfind %.1f ms, "
       "minimal WinINet (64 KiB buffer) %.1f ms, ratio %.2f (target <= 1.5)\n",
       runs, programMedian, minimalMedian, programMedian / minimalMedian);
+  deskfind::ReceivingThread::EndOnceAllEnded(0);
   return 0;
 }

@@ -487,36 +487,52 @@ TEST_F(UpdateTest, CancelDuringASlowVersionFileKeepsTheStoredOne) {
 }
 
 // Asked to end while a download waits for the network, the program ends at once and the
-// system removes the download's file with it.
-class EndDuringDownloadTest : public UpdateTest, public ::testing::WithParamInterface<bool> {};
+// system removes the download's file with it. Windows may end the program as soon as it has
+// told it that it ends: the file is removed then too.
+enum class Ending { kClosed, kSessionEnds, kKilledOnceTold };
+
+class EndDuringDownloadTest : public UpdateTest, public ::testing::WithParamInterface<Ending> {};
 
 TEST_P(EndDuringDownloadTest, TheProgramEndsAndLeavesNothing) {
-  const bool sessionEnds = GetParam();
+  const Ending ending = GetParam();
   Publish(kVersionPath, HttpReply::Make(200, "1,1"));
   Publish(kProgramPath, SlowProgram());
   Start(true);
   AcceptOffer();
   WaitForProgress(L"Закачка новой версии программы", L"Получено 50 КБ из 300 КБ");
   ASSERT_FALSE(FilesLike(folder_ + L"deskfind-download-*").empty());
-  if (sessionEnds) {
+  if (ending == Ending::kClosed) {
+    PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+  } else {
     DWORD_PTR answer = 0;
     SendMessageTimeoutW(MainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     EXPECT_EQ(answer, TRUE);
     SendMessageTimeoutW(MainWindow(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
-  } else {
-    PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+    if (ending == Ending::kKilledOnceTold) TerminateProcess(Program().Handle(), 0);
   }
   ASSERT_TRUE(Program().WaitForExit(Milliseconds{5000}));
+  EXPECT_EQ(Program().ExitCode(), 0u);  // no crash on the way out
   EXPECT_TRUE(
       driver::WaitUntil([&] { return FilesLike(folder_ + L"deskfind-download-*").empty(); }));
   EXPECT_EQ(GetFileAttributesW(NewProgramPath().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-std::string EndName(const ::testing::TestParamInfo<bool>& info) {
-  return info.param ? "SessionEnds" : "Closed";
+std::string EndingName(const ::testing::TestParamInfo<Ending>& info) {
+  switch (info.param) {
+    case Ending::kClosed:
+      return "Closed";
+    case Ending::kSessionEnds:
+      return "SessionEnds";
+    case Ending::kKilledOnceTold:
+      return "KilledOnceTold";
+  }
+  return {};
 }
 
-INSTANTIATE_TEST_SUITE_P(Asked, EndDuringDownloadTest, ::testing::Values(false, true), EndName);
+INSTANTIATE_TEST_SUITE_P(Asked, EndDuringDownloadTest,
+                         ::testing::Values(Ending::kClosed, Ending::kSessionEnds,
+                                           Ending::kKilledOnceTold),
+                         EndingName);
 
 // Every way the update can fail ends in the one error box, with no program file left.
 struct FailureCase {

@@ -19,6 +19,7 @@
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "tests/support/local_http_server.h"
+#include "update/download_thread.h"
 #include "update/get_inet_file.h"
 
 namespace deskfind {
@@ -155,6 +156,11 @@ class GetInetFileTest : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
   }
   void TearDown() override {
+    // Every download's thread ends once its server is gone: a process that ended while one
+    // still ran could crash on its way out.
+    proxy_.reset();
+    server_.reset();
+    EXPECT_TRUE(ReceivingThread::AllEnded(10000));
     for (const std::wstring& name : FolderContents()) DeleteFileW((folder_ + name).c_str());
     RemoveDirectoryW(folder_.c_str());
   }
