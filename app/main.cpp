@@ -7,7 +7,7 @@
 #include "platform/application.h"
 #include "platform/dynamic_library.h"
 #include "platform/utf16.h"
-#include "update/download_thread.h"
+#include "update/download/receiving_thread.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // First, before anything loads a library by name.

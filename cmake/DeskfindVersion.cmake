@@ -1,4 +1,4 @@
-# Writes deskfind_version.h, which the compared version (update/version_number.h), the version
+# Writes deskfind_version.h, which the compared version (update/flow/version_value.h), the version
 # resource and the about box read, from the project's version.
 if(NOT "${PROJECT_VERSION_PATCH}${PROJECT_VERSION_TWEAK}" STREQUAL "" OR
    PROJECT_VERSION_MINOR GREATER 9999)

@@ -155,7 +155,7 @@ int Application::ShowModal(Form& form) {
 
 void Application::RunModalLoop(Form& form) {
   MSG message;
-  while (!form.ModalResult() != 0 && !quitting_) {
+  while (form.ModalResult() == 0 && !quitting_) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) {
       // The program is ending: leave the quit message for the main loop. A failed call (-1)
@@ -166,7 +166,7 @@ void Application::RunModalLoop(Form& form) {
     }
     Dispatch(message);
   }
-  if (!form.ModalResult() != 0) form.SetModalResult(IDCANCEL);
+  if (form.ModalResult() == 0) form.SetModalResult(IDCANCEL);
 }
 
 bool Application::DispatchWaiting() {

@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <cwchar>
+#include <string>
+
 #include "platform/dynamic_library.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
@@ -85,6 +88,23 @@ std::wstring ProgramFolder() {
 std::wstring ProgramFileName() {
   const std::wstring path = ProgramPath();
   return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+std::string LastErrorText() {
+  const DWORD error = GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = text ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() && std::wcschr(L"\r\n ", message.back())) message.pop_back();
+  if (message.empty()) return "ошибка " + std::to_string(error);
+  return Utf8(message);
+}
+
+ULONGLONG FileTimeTicks(const FILETIME& time) {
+  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 }  // namespace deskfind

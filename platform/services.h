@@ -37,4 +37,10 @@ std::wstring ProgramPath();
 std::wstring ProgramFolder();
 std::wstring ProgramFileName();
 
+// The system's text for the last error, without its line break; "ошибка N" when it has none.
+std::string LastErrorText();
+
+// A FILETIME as one count of 100-nanosecond steps from 1601-01-01.
+ULONGLONG FileTimeTicks(const FILETIME& time);
+
 }  // namespace deskfind

@@ -4,7 +4,7 @@
 
 #include "platform/application.h"
 #include "platform/controls.h"
-#include "update/update_flow.h"
+#include "update/flow/update_texts.h"
 
 namespace deskfind {
 namespace {

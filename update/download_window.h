@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/form.h"
-#include "update/download_watch.h"
+#include "update/download/progress.h"
 
 namespace deskfind {
 

@@ -15,13 +15,16 @@
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
+#include "update/accepted_version_store.h"
+#include "update/download/download.h"
+#include "update/download/limits.h"
 #include "update/download_window.h"
-#include "update/get_inet_file.h"
-#include "update/program_file.h"
-#include "update/update_flow.h"
-#include "update/version_number.h"
-#include "update/version_record.h"
-#include "update/version_signature.h"
+#include "update/flow/update_flow.h"
+#include "update/flow/update_texts.h"
+#include "update/flow/version_value.h"
+#include "update/trust/authenticode.h"
+#include "update/trust/program_file_reader.h"
+#include "update/trust/version_data_signature.h"
 
 namespace deskfind {
 namespace {
@@ -33,9 +36,6 @@ constexpr INT_PTR kShellSucceeded = 32;  // ShellExecute's results above this me
 // word wrap takes seconds over a line of many kilobytes.
 constexpr std::size_t kMemoTextLimit = 255;
 
-// The program is about 0.6 MB; a body many times that is not ours, and must not fill the disk.
-constexpr std::size_t kMaxProgramFileBytes = std::size_t{32} * 1024 * 1024;
-constexpr DWORD kProgramFileMilliseconds = 10 * 60 * 1000;
 constexpr DWORD kVersionWindowDelay = 500;
 
 std::string SiteTextToUtf8(const std::string& bytes) {
@@ -99,19 +99,20 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
       return GetInetFile(address, path, rules, nullptr, &watch);
     }
     rules.maxBytes = kMaxProgramFileBytes;
-    rules.totalMilliseconds = kProgramFileMilliseconds;
-    rules.windowsProgram = true;
+    rules.totalMilliseconds = kProgramDownloadMilliseconds;
+    ProgramRequirements requirements;
     signer_ = RunningProgramSigner();
     if (signer_) {
-      rules.signer = &*signer_;
+      requirements.signer = &*signer_;
       // Every release the shop ever signed carries its signature: only a newer one may start.
       runningVersion_ = RunningProgramVersion();
-      rules.newerThan = &runningVersion_;
+      requirements.newerThan = &runningVersion_;
       // Nor may an older release take the name of a newer one.
       namedVersion_ = named ? FileVersionOf(*named) : std::nullopt;
       if (!namedVersion_) return {DownloadResult::Status::kNotNewer, {}};
-      rules.atLeast = &*namedVersion_;
+      requirements.atLeast = &*namedVersion_;
     }
+    rules.accept = ProgramFileAcceptance(requirements);
     // Held open until the command ends, so the file started is the file checked.
     DownloadWindowWatch watch = Watch(kind);
     return GetInetFile(address, path, rules, &program_, &watch);
@@ -171,7 +172,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   // The program file's window shows at once; the version files' only on a slow line, so that
   // a quick check shows no flash.
   DownloadWindowWatch Watch(DownloadKind kind) {
-    return {app_, std::string(DownloadCaption(kind)),
+    return {app_, std::string(DownloadCaption(kind == DownloadKind::kProgram)),
             kind == DownloadKind::kProgram ? 0 : kVersionWindowDelay};
   }
 
@@ -185,6 +186,22 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
 };
 
 }  // namespace
+
+DownloadRules::Acceptance ProgramFileAcceptance(ProgramRequirements requirements) {
+  return [requirements](HANDLE file, const std::wstring& path) {
+    switch (AcceptProgramFile(file, path, requirements)) {
+      case ProgramVerdict::kAccepted:
+        return DownloadResult::Status::kDone;
+      case ProgramVerdict::kNotSigned:
+        return DownloadResult::Status::kNotSigned;
+      case ProgramVerdict::kNotNewer:
+        return DownloadResult::Status::kNotNewer;
+      case ProgramVerdict::kNotAProgram:
+        break;
+    }
+    return DownloadResult::Status::kFailed;
+  };
+}
 
 void RunOnlineUpdate(Application& app, Form& mainWindow, Memo& versionMemo) {
   WindowUpdateEnvironment environment(app, mainWindow, versionMemo);

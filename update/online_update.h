@@ -1,5 +1,8 @@
 #pragma once
 
+#include "update/download/rules.h"
+#include "update/trust/program_acceptance.h"
+
 namespace deskfind {
 
 class Application;
@@ -11,5 +14,9 @@ class Memo;
 // loaded into versionMemo, a hidden memo of the main window. Reports every failure in a
 // message box; never throws.
 void RunOnlineUpdate(Application& app, Form& mainWindow, Memo& versionMemo);
+
+// The download's acceptance of a program file: the trust checks' verdict on it, as the status
+// the download ends with. The requirements' pointers must outlive the download.
+DownloadRules::Acceptance ProgramFileAcceptance(ProgramRequirements requirements);
 
 }  // namespace deskfind

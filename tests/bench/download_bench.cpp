@@ -15,8 +15,8 @@
 
 #include "platform/utf16.h"
 #include "tests/support/local_http_server.h"
-#include "update/download_thread.h"
-#include "update/get_inet_file.h"
+#include "update/download/download.h"
+#include "update/download/receiving_thread.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "update/version_number.h"
+#include "update/flow/version_value.h"
 
 namespace deskfind {
 namespace {

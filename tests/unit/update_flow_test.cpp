@@ -1,4 +1,4 @@
-#include "update/update_flow.h"
+#include "update/flow/update_flow.h"
 
 #include <deque>
 #include <functional>
@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "update/download_address.h"
+#include "update/download/redirect_address.h"
 
 namespace deskfind {
 namespace {

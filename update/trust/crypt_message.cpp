@@ -1,4 +1,4 @@
-#include "update/crypt_message.h"
+#include "update/trust/crypt_message.h"
 
 #include <cstring>
 

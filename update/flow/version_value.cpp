@@ -1,4 +1,4 @@
-#include "update/version_number.h"
+#include "update/flow/version_value.h"
 
 #include <cstddef>
 #include <limits>

@@ -14,9 +14,6 @@ namespace deskfind {
 // or remove it while the handle lives.
 using DownloadedFile = FileHandle;
 
-// The system's text for the last error, without its line break.
-std::string LastErrorText();
-
 // The folder with its trailing separator; empty for a bare name.
 std::wstring FolderOf(const std::wstring& path);
 

@@ -1,10 +1,11 @@
-#include "update/update_flow.h"
+#include "update/flow/update_flow.h"
 
 #include <exception>
 #include <string>
 
 #include "shop/identity.h"
-#include "update/version_number.h"
+#include "update/flow/update_texts.h"
+#include "update/flow/version_value.h"
 
 namespace deskfind {
 namespace {
@@ -17,33 +18,6 @@ constexpr std::string_view kProgramNamePrefix = "deskfind";
 constexpr std::string_view kProgramNameSuffix = ".exe";
 constexpr std::size_t kMaxFileNameLength = 255;  // per path component on Windows
 
-constexpr std::string_view kErrorText = "Не удаётся закачать новую версию программы";
-constexpr std::string_view kErrorCaption = "Проверьте наличие соединения с интернетом";
-constexpr std::string_view kNoNewVersionText = "Новой версии программы пока нет!";
-constexpr std::string_view kNoNewVersionCaption = "Зайдите через недельку :-))";
-constexpr std::string_view kLeftBehindText = "\r\rНе удалось удалить файл ";
-constexpr std::string_view kLocalFailureText = "\r\rНе удалось записать файл ";
-constexpr std::string_view kNotSignedText =
-    "Закачанный файл не подписан магазином Столвер и удалён";
-// The caption of both boxes that refuse a downloaded program.
-constexpr std::string_view kNotStartedCaption = "Новая версия не запущена";
-constexpr std::string_view kNotNewerText =
-    "Закачанный файл не является новой версией программы и удалён";
-// The boxes of version data that a signed copy does not accept.
-constexpr std::string_view kUncheckedCaption = "Новая версия не проверена";
-constexpr std::string_view kDataNotSignedText =
-    "Сведения о новой версии программы на сайте не подписаны магазином.";
-constexpr std::string_view kDataExpiredText =
-    "Сведения о новой версии программы на сайте устарели: они действительны до ";
-constexpr std::string_view kDataExpiredAdvice = ".\r\rПопробуйте позже.";
-constexpr std::string_view kClockBehindText =
-    "Часы этого компьютера отстают: сведения о новой версии программы выпущены ";
-constexpr std::string_view kClockBehindAdvice = ".\r\rПроверьте дату и время.";
-constexpr std::string_view kDataOlderText =
-    "Сведения о новой версии программы старше уже полученных: возможно, их подменили.";
-constexpr std::string_view kOfferText =
-    "Есть новая версия программы!\rБудем скачивать ???\r\rОбъём скачиваемого файла ~ 0,6 Мб";
-
 std::string SiteAddress(std::string_view path) { return std::string(SiteRoot) + std::string(path); }
 
 // The version text becomes part of a file name. It has passed ParseVersion, but the locale's
@@ -55,15 +29,6 @@ bool IsPlainFileName(std::string_view name) {
     if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return false;
   }
   return true;
-}
-
-std::string HandOverText(std::string_view programName, std::string_view folder) {
-  std::string text = "Новая версия программы закачена!\r\rпод именем ";
-  text += programName;
-  text += "\r\rв папку ";
-  text += folder;
-  text += "\r\rЗапустить новую версию, закрыв старую ???";
-  return text;
 }
 
 void ShowError(UpdateEnvironment& environment) {
@@ -221,17 +186,6 @@ void ShowFailure(UpdateEnvironment& environment, const std::exception_ptr& failu
 }
 
 }  // namespace
-
-std::string_view DownloadCaption(DownloadKind kind) {
-  return kind == DownloadKind::kProgram ? "Закачка новой версии программы"
-                                        : "Проверка новой версии программы";
-}
-
-std::string ReceivedText(std::size_t received, std::size_t announced) {
-  std::string text = "Получено " + std::to_string(received / 1024) + " КБ";
-  if (announced > 0) text += " из " + std::to_string(announced / 1024) + " КБ";
-  return text;
-}
 
 void RunUpdate(UpdateEnvironment& environment) noexcept {
   try {

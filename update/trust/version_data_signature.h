@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "update/signature.h"
+#include "update/trust/authenticode.h"
 
 namespace deskfind {
 

@@ -1,4 +1,4 @@
-#include "update/version_data.h"
+#include "update/flow/version_dates.h"
 
 #include <algorithm>
 #include <cstddef>

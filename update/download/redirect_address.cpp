@@ -1,4 +1,4 @@
-#include "update/download_address.h"
+#include "update/download/redirect_address.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "update/http_receive.h"
+#include "update/download/http_receive.h"
 
 #include <wininet.h>
 
@@ -11,7 +11,7 @@
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
-#include "update/download_address.h"
+#include "update/download/redirect_address.h"
 
 namespace deskfind {
 namespace {
@@ -148,11 +148,9 @@ std::optional<std::wstring> RedirectTarget(HINTERNET request, const std::wstring
 
 }  // namespace
 
-DownloadResult::Status ReceiveOverHttp(const std::wstring& address, const std::wstring& target,
-                                       const DownloadRules& rules, const Deadline& deadline,
-                                       const std::atomic<bool>& stop, DownloadProgress& progress,
-                                       std::unique_ptr<TemporaryFile>& file,
-                                       const std::function<void(TemporaryFile&)>& created) {
+DownloadResult::Status ReceiveOverHttp(const std::wstring& address, const DownloadRules& rules,
+                                       const Deadline& deadline, const std::atomic<bool>& stop,
+                                       DownloadProgress& progress, BodySink& sink) {
   using Status = DownloadResult::Status;
   const WinInet& inet = WinInet::Get();
   if (!inet.Complete()) return Status::kFailed;
@@ -182,8 +180,7 @@ DownloadResult::Status ReceiveOverHttp(const std::wstring& address, const std::w
   if (announced) progress.announced = *announced;
 
   if (stop) return Status::kFailed;
-  file = std::make_unique<TemporaryFile>(target);
-  created(*file);
+  sink.Open();
   char buffer[kBlockBytes];
   std::size_t received = 0;
   while (!stop) {
@@ -209,7 +206,7 @@ DownloadResult::Status ReceiveOverHttp(const std::wstring& address, const std::w
     if (read == 0) break;
     received += read;
     if (received > rules.maxBytes) return Status::kFailed;
-    file->Write(buffer, read);
+    sink.Write(buffer, read);
     progress.received.store(received, std::memory_order_relaxed);
   }
   if (stop) return Status::kFailed;

@@ -7,19 +7,20 @@
 #include <optional>
 #include <string>
 
-#include "update/download_result.h"
-#include "update/download_rules.h"
-#include "update/download_watch.h"
-#include "update/temporary_file.h"
+#include "update/download/progress.h"
+#include "update/download/result.h"
+#include "update/download/rules.h"
+#include "update/download/temporary_file.h"
 
 namespace deskfind {
 
 // What the receiving thread hands over: how the network part ended, what it threw, and the
-// file with the body (null when none was made).
+// body: in its file (null when none was made), or in memory.
 struct ReceivedBody {
   DownloadResult::Status status = DownloadResult::Status::kFailed;
   std::exception_ptr error;
   std::unique_ptr<TemporaryFile> file;
+  std::string bytes;
 };
 
 // A download's network part on a thread of its own, which the caller waits for no longer than
@@ -52,6 +53,7 @@ class ReceivingThread {
   // when it was given up.
   static void EndOnceAllEnded(int exitCode);
 
+  // The body goes to a temporary file beside `target`, or into memory when `target` is empty.
   // The thread's own waits end a little before `totalMilliseconds` from `start` (GetTickCount64),
   // so that a thread that is not stuck in a call hands over before the caller gives up on it.
   ReceivingThread(std::wstring address, std::wstring target, const DownloadRules& rules,

@@ -1,11 +1,13 @@
-#include "update/download_thread.h"
+#include "update/download/receiving_thread.h"
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "update/http_receive.h"
+#include "update/download/http_receive.h"
 
 namespace deskfind {
 namespace {
@@ -37,9 +39,7 @@ struct ReceivingThread::Shared {
         rules(limits),
         deadline(start, limits.totalMilliseconds - HandOverMargin(limits.totalMilliseconds)),
         handedOver(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    rules.signer = nullptr;  // the caller's; the thread checks nothing
-    rules.newerThan = nullptr;
-    rules.atLeast = nullptr;
+    rules.accept = nullptr;  // the caller's; the thread decides nothing
   }
 
   // Set before the thread starts.
@@ -157,6 +157,39 @@ std::optional<ReceivedBody> ReceivingThread::TakeOverOrGiveUp() {
   return std::move(shared_->body);
 }
 
+namespace {
+
+// The body into a temporary file beside the target, made once the server has answered, which
+// the caller learns of at once: one that gives up has the system remove it.
+class FileSink final : public BodySink {
+ public:
+  FileSink(const std::wstring& target, std::unique_ptr<TemporaryFile>& file,
+           std::function<void(TemporaryFile&)> created)
+      : target_(target), file_(file), created_(std::move(created)) {}
+  void Open() override {
+    file_ = std::make_unique<TemporaryFile>(target_);
+    created_(*file_);
+  }
+  void Write(const char* data, DWORD size) override { file_->Write(data, size); }
+
+ private:
+  const std::wstring& target_;
+  std::unique_ptr<TemporaryFile>& file_;
+  std::function<void(TemporaryFile&)> created_;
+};
+
+class MemorySink final : public BodySink {
+ public:
+  explicit MemorySink(std::string& bytes) : bytes_(bytes) {}
+  void Open() override { bytes_.clear(); }
+  void Write(const char* data, DWORD size) override { bytes_.append(data, size); }
+
+ private:
+  std::string& bytes_;
+};
+
+}  // namespace
+
 DWORD WINAPI ReceivingThread::Receive(void* parameter) {
   // The thread's own share, handed over by Start.
   const std::unique_ptr<std::shared_ptr<Shared>> owned(
@@ -164,16 +197,18 @@ DWORD WINAPI ReceivingThread::Receive(void* parameter) {
   Shared& shared = **owned;
   ReceivedBody body;
   try {
-    body.status =
-        ReceiveOverHttp(shared.address, shared.target, shared.rules, shared.deadline,
-                        shared.givenUp, shared.progress, body.file, [&shared](TemporaryFile& file) {
-                          const ExclusiveLock lock(shared.lock);
-                          if (shared.givenUp) {
-                            file.RemoveWhenClosed();
-                          } else {
-                            shared.receiving = &file;
-                          }
-                        });
+    FileSink file(shared.target, body.file, [&shared](TemporaryFile& created) {
+      const ExclusiveLock lock(shared.lock);
+      if (shared.givenUp) {
+        created.RemoveWhenClosed();
+      } else {
+        shared.receiving = &created;
+      }
+    });
+    MemorySink memory(body.bytes);
+    body.status = ReceiveOverHttp(
+        shared.address, shared.rules, shared.deadline, shared.givenUp, shared.progress,
+        shared.target.empty() ? static_cast<BodySink&>(memory) : static_cast<BodySink&>(file));
   } catch (...) {
     body.error = std::current_exception();
   }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "update/version_data.h"
+#include "update/flow/version_dates.h"
 
 namespace deskfind {
 

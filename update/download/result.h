@@ -12,8 +12,8 @@ struct DownloadResult {
   enum class Status {
     kDone,       // the target holds the checked body
     kFailed,     // the network failed, or the body is not what was asked for
-    kNotSigned,  // a program without the signature of the running program's certificate
-    kNotNewer,   // a signed program that is not a newer version of the running one
+    kNotSigned,  // refused by the rules' acceptance: not signed as it must be
+    kNotNewer,   // refused by the rules' acceptance: not a newer version
     kCancelled,  // the user stopped the download
   };
 

@@ -1,4 +1,4 @@
-#include "update/program_file.h"
+#include "update/trust/program_file_reader.h"
 
 #include "platform/services.h"
 #include "platform/win32_handles.h"

@@ -1,4 +1,4 @@
-#include "update/version_number.h"
+#include "update/flow/version_value.h"
 
 #include <array>
 #include <limits>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "update/version_data.h"
+#include "update/flow/version_dates.h"
 
 namespace deskfind {
 

@@ -1,11 +1,11 @@
-#include "update/version_signature.h"
+#include "update/trust/version_data_signature.h"
 
 #include <wincrypt.h>
 
 #include <cstring>
 #include <vector>
 
-#include "update/crypt_message.h"
+#include "update/trust/crypt_message.h"
 
 namespace deskfind {
 namespace {

@@ -1,4 +1,4 @@
-#include "update/temporary_file.h"
+#include "update/download/temporary_file.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,8 +6,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/services.h"
 #include "platform/utf16.h"
-#include "update/download_result.h"
+#include "update/download/limits.h"
+#include "update/download/result.h"
 
 namespace deskfind {
 namespace {
@@ -39,28 +41,9 @@ std::wstring HexDigits(unsigned value) {
   return digits;
 }
 
-// A temporary file younger than this may belong to a download of another running copy: no
-// download lasts longer than 10 minutes, and the margin covers its checks.
-constexpr ULONGLONG kStaleAfter100ns = 15ULL * 60 * 10'000'000;
-
-ULONGLONG Ticks(const FILETIME& time) {
-  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
+constexpr ULONGLONG kStaleAfter100ns = kStaleTemporaryFileSeconds * 10'000'000;
 
 }  // namespace
-
-std::string LastErrorText() {
-  const DWORD error = GetLastError();
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = text ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
-  while (!message.empty() && std::wcschr(L"\r\n ", message.back())) message.pop_back();
-  if (message.empty()) return "ошибка " + std::to_string(error);
-  return Utf8(message);
-}
 
 std::wstring FolderOf(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
@@ -76,9 +59,10 @@ void RemoveStaleTemporaryFiles(const std::wstring& folder) {
   const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    const ULONGLONG touched = std::max(Ticks(found.ftCreationTime), Ticks(found.ftLastWriteTime));
+    const ULONGLONG touched =
+        std::max(FileTimeTicks(found.ftCreationTime), FileTimeTicks(found.ftLastWriteTime));
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName) &&
-        touched + kStaleAfter100ns < Ticks(now)) {
+        touched + kStaleAfter100ns < FileTimeTicks(now)) {
       DeleteFileW((folder + found.cFileName).c_str());
     }
   } while (FindNextFileW(search, &found));

@@ -19,8 +19,9 @@
 #include "platform/services.h"
 #include "platform/utf16.h"
 #include "tests/support/local_http_server.h"
-#include "update/download_thread.h"
-#include "update/get_inet_file.h"
+#include "update/download/download.h"
+#include "update/download/receiving_thread.h"
+#include "update/online_update.h"
 
 namespace deskfind {
 namespace {
@@ -124,17 +125,19 @@ std::string DosHeader(std::uint32_t newHeaderAt, const std::string& then) {
 // What the file must be: any body, a Windows program, a program signed with A, and that also
 // newer than deskfind 1.0, or also at least deskfind 1,2 (the name it is stored under).
 enum class Rules { kAny, kProgram, kSignedByA, kNewerSignedByA, kNewerSignedByANamed12 };
-DownloadRules For(Rules kind) {
+DownloadRules For(Rules kind, const Certificate* signer = &CertificateA()) {
   static const ProgramVersion kVersionOne{std::string("d\0e\0s\0k\0f\0i\0n\0d\0", 16),
                                           {1, 0, 0, 0}};
   static const std::array<std::uint16_t, 4> kVersionOneTwo{1, 2000, 0, 0};
   DownloadRules rules;
-  rules.windowsProgram = kind != Rules::kAny;
-  if (kind != Rules::kAny && kind != Rules::kProgram) rules.signer = &CertificateA();
+  if (kind == Rules::kAny) return rules;
+  ProgramRequirements requirements;
+  if (kind != Rules::kProgram) requirements.signer = signer;
   if (kind == Rules::kNewerSignedByA || kind == Rules::kNewerSignedByANamed12) {
-    rules.newerThan = &kVersionOne;
+    requirements.newerThan = &kVersionOne;
   }
-  if (kind == Rules::kNewerSignedByANamed12) rules.atLeast = &kVersionOneTwo;
+  if (kind == Rules::kNewerSignedByANamed12) requirements.atLeast = &kVersionOneTwo;
+  rules.accept = ProgramFileAcceptance(requirements);
   return rules;
 }
 
@@ -443,6 +446,29 @@ TEST_F(GetInetFileTest, ABodyOverTheLimitFailsWithOrWithoutContentLength) {
   }
 }
 
+// Into memory, a body is whole and within the limit, or there is none; no file is made for it,
+// in the temporary folder or anywhere, whether it came or not.
+TEST_F(GetInetFileTest, BytesComeIntoMemoryOnlyWholeAndWithinTheLimit) {
+  wchar_t temporary[MAX_PATH + 1] = {};
+  GetEnvironmentVariableW(L"TMP", temporary, MAX_PATH + 1);
+  SetEnvironmentVariableW(L"TMP", folder_.c_str());
+  DownloadRules rules;
+  rules.maxBytes = 2048;
+  std::string body = "earlier";
+  ServeAlways(HttpReply::Make(200, Pattern(2048)));
+  EXPECT_TRUE(GetInetBytes(kAddress, rules, body).Done());
+  EXPECT_EQ(body, Pattern(2048));
+  for (const HttpReply& reply : {HttpReply::Make(200, Pattern(2049)),
+                                 HttpReply::CutShort("12345", 9000), HttpReply::Make(404, "no")}) {
+    server_.reset(), proxy_.reset();
+    ServeAlways(reply);
+    EXPECT_FALSE(GetInetBytes(kAddress, rules, body).Done());
+    EXPECT_EQ(body, "");
+  }
+  SetEnvironmentVariableW(L"TMP", temporary[0] ? temporary : nullptr);
+  EXPECT_TRUE(FolderContents().empty());
+}
+
 // Every kind of redirect, relative and absolute, to another host: 5 hops are followed, a sixth
 // is not. No address is asked for with its fragment.
 TEST_F(GetInetFileTest, FollowsUpToFiveRedirects) {
@@ -497,10 +523,9 @@ TEST_F(GetInetFileTest, AcceptsAProgramSignedWithTheSameCertificateAndHoldsItOpe
     ASSERT_FALSE(program.empty()) << subject;
     server_.reset(), proxy_.reset();
     ServeAlways(HttpReply::Make(200, program));
-    DownloadRules rules = For(Rules::kProgram);
-    rules.signer = certificate;
     DownloadedFile held;
-    ASSERT_TRUE(GetInetFile(kAddress, Target(), rules, &held).Done()) << subject;
+    ASSERT_TRUE(GetInetFile(kAddress, Target(), For(Rules::kSignedByA, certificate), &held).Done())
+        << subject;
     EXPECT_EQ(Contents(Target()), program);
     EXPECT_EQ(CreateFileW(Utf16(Target()).c_str(), GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),

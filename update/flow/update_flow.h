@@ -5,9 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "update/download_result.h"
-#include "update/version_data.h"
-#include "update/version_number.h"
+#include "update/download/limits.h"
+#include "update/download/result.h"
+#include "update/flow/version_dates.h"
+#include "update/flow/version_value.h"
 
 namespace deskfind {
 
@@ -15,24 +16,14 @@ namespace deskfind {
 inline constexpr unsigned kMessageWarning = 0x30;  // exclamation-mark icon, OK button
 inline constexpr unsigned kMessageError = 0x10;    // stop-sign icon, OK button
 
-// A longer version file is not ours: it counts as a failed download.
-inline constexpr std::size_t kMaxVersionFileBytes = 64 * std::size_t{1024};
-// The version file's signature is a few hundred bytes; a longer one is not ours.
-inline constexpr std::size_t kMaxVersionSignatureBytes = 16 * std::size_t{1024};
-
 // The two files the command downloads; each has its own limits and checks.
 enum class DownloadKind {
-  kVersionFile,       // at most kMaxVersionFileBytes, within 30 s in all
-  kVersionSignature,  // at most kMaxVersionSignatureBytes, within 30 s in all
+  kVersionFile,       // at most kMaxVersionFileBytes, within kVersionDownloadMilliseconds
+  kVersionSignature,  // at most kMaxVersionSignatureBytes, within kVersionDownloadMilliseconds
   kProgram,           // a Windows program (if this one is signed: signed like it, and a newer
-                      // version of it), within 10 minutes and never 30 s without a byte
+                      // version of it), within kProgramDownloadMilliseconds
+                      // (every limit: update/download/limits.h)
 };
-
-// The caption of the window that shows a download of the kind running.
-std::string_view DownloadCaption(DownloadKind kind);
-// How much of a download has come, in whole kilobytes: "Получено 312 КБ из 612 КБ", or
-// "Получено 312 КБ" when the server announced no length (announced 0).
-std::string ReceivedText(std::size_t received, std::size_t announced);
 
 // What the update command needs from the window, the network and the disk. Texts and paths
 // are UTF-8; paths are full paths. Any member may throw: the command then ends as if a

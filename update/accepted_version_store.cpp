@@ -1,13 +1,14 @@
-#include "update/version_record.h"
+#include "update/accepted_version_store.h"
 
 #include <windows.h>
 
 #include <stdexcept>
 #include <string>
 
+#include "platform/services.h"
 #include "platform/utf16.h"
 #include "platform/win32_handles.h"
-#include "update/download_result.h"
+#include "update/download/result.h"
 
 namespace deskfind {
 namespace {
@@ -20,11 +21,7 @@ constexpr ULONGLONG kSecondsFrom1601To1970 = 11'644'473'600;
 
 // The file, named with the system's reason for the last error.
 [[noreturn]] void ThrowStoreError(const std::string& path) {
-  wchar_t reason[512] = {};
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                GetLastError(), 0, reason, 512, nullptr);
-  while (length > 0 && (reason[length - 1] == L'\r' || reason[length - 1] == L'\n')) --length;
-  throw LocalFileError(path, Utf8(std::wstring_view(reason, length)));
+  throw LocalFileError(path, LastErrorText());
 }
 
 }  // namespace
@@ -53,8 +50,7 @@ void KeepAcceptedIssued(UtcSeconds issued) {
 UtcSeconds UtcNow() {
   FILETIME now{};
   GetSystemTimeAsFileTime(&now);
-  const ULONGLONG steps = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return static_cast<UtcSeconds>(steps / kStepsPerSecond - kSecondsFrom1601To1970);
+  return static_cast<UtcSeconds>(FileTimeTicks(now) / kStepsPerSecond - kSecondsFrom1601To1970);
 }
 
 void StoreVersionFile(const std::string& path, std::string_view bytes) {

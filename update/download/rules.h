@@ -2,37 +2,34 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
+#include <functional>
 #include <limits>
+#include <string>
 
-#include "update/program_image.h"
-#include "update/signature.h"
+#include "update/download/limits.h"
+#include "update/download/result.h"
 
 namespace deskfind {
 
 // What a download must satisfy before its body takes the target's name.
 struct DownloadRules {
   static constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
-  static constexpr DWORD kDefaultWaitMilliseconds = 30000;
-  static constexpr DWORD kDefaultTotalMilliseconds = 30000;
+
+  // Decides on the finished body, sealed in its file (`file` open for reading, `path` its
+  // name), before it takes the target's name: kDone takes it, any other status refuses it with
+  // that status. Runs on the caller's thread, so it may read what the caller owns.
+  using Acceptance = std::function<DownloadResult::Status(HANDLE file, const std::wstring& path)>;
 
   // A longer body is refused; reading stops one byte past it.
   std::size_t maxBytes = kUnlimited;
   // The longest wait for the server: to connect, to send, and for each piece of the body.
-  DWORD waitMilliseconds = kDefaultWaitMilliseconds;
+  DWORD waitMilliseconds = kServerWaitMilliseconds;
   // The whole download, redirects included: no wait goes past it, not even one for the
   // connection or the headers.
-  DWORD totalMilliseconds = kDefaultTotalMilliseconds;
-  // The body must be a Windows program: "MZ" and the "PE" signature it points to.
-  bool windowsProgram = false;
-  // When set, the body must carry an intact signature made with exactly this certificate.
-  const Certificate* signer = nullptr;
-  // When set, the body must be a newer version of this program (IsNewerVersionOf).
-  const ProgramVersion* newerThan = nullptr;
-  // When set, the body's file version must be at least this one.
-  const std::array<std::uint16_t, 4>* atLeast = nullptr;
+  DWORD totalMilliseconds = kVersionDownloadMilliseconds;
+  // None: every whole body is taken.
+  Acceptance accept;
 };
 
 // The time left of a whole download; every wait is cut to it.

@@ -1,4 +1,4 @@
-#include "update/signature.h"
+#include "update/trust/authenticode.h"
 
 #include <softpub.h>
 #include <wintrust.h>
@@ -9,8 +9,8 @@
 #include "platform/dynamic_library.h"
 #include "platform/services.h"
 #include "platform/win32_handles.h"
-#include "update/crypt_message.h"
-#include "update/program_file.h"
+#include "update/trust/crypt_message.h"
+#include "update/trust/program_file_reader.h"
 
 namespace deskfind {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "update/program_image.h"
+#include "update/trust/program_image_reader.h"
 
 namespace deskfind {
 

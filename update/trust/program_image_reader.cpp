@@ -1,4 +1,4 @@
-#include "update/program_image.h"
+#include "update/trust/program_image_reader.h"
 
 #include <algorithm>
 #include <cstring>

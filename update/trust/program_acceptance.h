@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "update/trust/authenticode.h"
+#include "update/trust/program_image_reader.h"
+
+namespace deskfind {
+
+// What a downloaded program file must be besides a Windows program ("MZ" and the "PE"
+// signature it points to). Each requirement is the caller's and applies when set.
+struct ProgramRequirements {
+  // An intact signature made with exactly this certificate.
+  const Certificate* signer = nullptr;
+  // A newer version of this program (IsNewerVersionOf).
+  const ProgramVersion* newerThan = nullptr;
+  // A file version of at least this one.
+  const std::array<std::uint16_t, 4>* atLeast = nullptr;
+};
+
+enum class ProgramVerdict { kAccepted, kNotAProgram, kNotSigned, kNotNewer };
+
+// Whether the program file behind `file` (open for reading, `path` its name) may be used.
+ProgramVerdict AcceptProgramFile(HANDLE file, const std::wstring& path,
+                                 const ProgramRequirements& requirements);
+
+}  // namespace deskfind
