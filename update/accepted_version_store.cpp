@@ -53,6 +53,23 @@ UtcSeconds UtcNow() {
   return static_cast<UtcSeconds>(FileTimeTicks(now) / kStepsPerSecond - kSecondsFrom1601To1970);
 }
 
+std::int64_t LocalOffsetAt(UtcSeconds moment) {
+  if (moment < 0) return 0;
+  const ULONGLONG steps =
+      (static_cast<ULONGLONG>(moment) + kSecondsFrom1601To1970) * kStepsPerSecond;
+  const FILETIME utcTime{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
+  SYSTEMTIME utc{};
+  SYSTEMTIME local{};
+  FILETIME localTime{};
+  if (!FileTimeToSystemTime(&utcTime, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+      !SystemTimeToFileTime(&local, &localTime)) {
+    return 0;
+  }
+  return (static_cast<std::int64_t>(FileTimeTicks(localTime)) - static_cast<std::int64_t>(steps)) /
+         static_cast<std::int64_t>(kStepsPerSecond);
+}
+
 void StoreVersionFile(const std::string& path, std::string_view bytes) {
   const std::wstring target = Utf16(path);
   const std::wstring written = target + L".new";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ void KeepAcceptedIssued(UtcSeconds issued);
 
 // This computer's clock.
 UtcSeconds UtcNow();
+// The local time minus UTC at `moment`, in seconds, by this computer's time zone; 0 when it
+// cannot be told.
+std::int64_t LocalOffsetAt(UtcSeconds moment);
 
 // Replaces the file at path (UTF-8) with bytes through a file beside it, so that it is never
 // found half written. Throws LocalFileError when it cannot.

@@ -164,6 +164,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   std::optional<UtcSeconds> AcceptedIssued() override { return deskfind::AcceptedIssued(); }
   void KeepAcceptedIssued(UtcSeconds issued) override { deskfind::KeepAcceptedIssued(issued); }
   UtcSeconds Now() override { return UtcNow(); }
+  std::int64_t UtcOffsetAt(UtcSeconds moment) override { return LocalOffsetAt(moment); }
   void StoreVersionFile(const std::string& path, std::string_view bytes) override {
     deskfind::StoreVersionFile(path, bytes);
   }

@@ -771,6 +771,17 @@ INSTANTIATE_TEST_SUITE_P(
                         L"9999-12-31T23:59:59Z"}),
     [](const ::testing::TestParamInfo<VersionDataCase>& testCase) { return testCase.param.name; });
 
+// A signature the server failed to send says nothing of the shop: the connection's box.
+TEST_F(VersionDataTest, ASignatureTheServerFailedToSendGivesTheConnectionBox) {
+  PublishVersionData("version-a", false);
+  Publish(kSignaturePath, HttpReply::Make(500, "<html>error</html>"));
+  Start(true);
+  PressUpdate();
+  ExpectBoxAndClose(kErrorText, kErrorCaption);
+  EXPECT_TRUE(Program().IsRunning());
+  ExpectNothingStored(std::nullopt);
+}
+
 // The site serves the same data until the shop renews it: each press takes it again.
 TEST_F(VersionDataTest, TheSameDataAgainIsAcceptedAndStored) {
   const std::string data = PublishVersionData("version-a");

@@ -49,8 +49,8 @@ const std::string kNoNewVersionBox =
 // Records every action in order; the site, the disk and the user's answers are set up front.
 class RecordingEnvironment : public UpdateEnvironment {
  public:
-  std::map<std::string, std::string> site;           // address -> body; absent addresses fail
-  std::map<std::string, DownloadResult> refused;     // address -> how its download ends instead
+  std::map<std::string, std::string> site;        // address -> body; absent addresses are not found
+  std::map<std::string, DownloadResult> refused;  // address -> how its download ends instead
   std::map<std::string, LocalFileError> unwritable;  // address -> what its download throws
   std::map<std::string, std::string> disk;           // path -> contents
   std::deque<bool> answers;
@@ -90,7 +90,7 @@ class RecordingEnvironment : public UpdateEnvironment {
       throw error->second;
     }
     const auto found = site.find(std::string(address));
-    if (found == site.end()) return {};
+    if (found == site.end()) return {DownloadResult::Status::kNotFound, {}};
     disk[path] = found->second;
     return {DownloadResult::Status::kDone, {}};
   }
@@ -121,7 +121,7 @@ class RecordingEnvironment : public UpdateEnvironment {
       return refusal->second;
     }
     const auto found = site.find(std::string(address));
-    if (found == site.end()) return {};
+    if (found == site.end()) return {DownloadResult::Status::kNotFound, {}};
     body = found->second;
     return {DownloadResult::Status::kDone, {}};
   }
@@ -135,6 +135,8 @@ class RecordingEnvironment : public UpdateEnvironment {
     accepted = issued;
   }
   UtcSeconds Now() override { return now; }
+  std::int64_t utcOffset = 0;  // the customer's time zone
+  std::int64_t UtcOffsetAt(UtcSeconds) override { return utcOffset; }
   void StoreVersionFile(const std::string& path, std::string_view bytes) override {
     Record("store " + path);
     disk[path] = bytes;
@@ -431,6 +433,21 @@ TEST_F(SignedUpdateFlow, EachFailedCheckEndsInItsBoxAndStoresNothing) {
          environment.accepted = kIssued + 1;
        },
        older},
+      {"a signature that never came",
+       [this] {
+         PublishSigned(Data());
+         environment.refused[kSignatureAddress] = {DownloadResult::Status::kFailed, {}};
+       },
+       kErrorBox},
+      {"expired on a day that is already the next where the customer is",
+       [this] {
+         PublishSigned(Data());
+         environment.now = kIssued + 45 * kDay;
+         environment.utcOffset = 14 * 3600;
+       },
+       Box(kMessageWarning,
+           "Сведения о новой версии программы на сайте устарели: они "
+           "действительны до 24.01.2027.\r\rПопробуйте позже.")},
   };
   for (const Case& c : cases) {
     Reset();
@@ -442,6 +459,16 @@ TEST_F(SignedUpdateFlow, EachFailedCheckEndsInItsBoxAndStoresNothing) {
     EXPECT_EQ(environment.disk.at(kVersionFile), "1,0 stored before") << c.name;
     EXPECT_EQ(environment.accepted, acceptedBefore) << c.name;
   }
+}
+
+// Data that passed every check is used even when the time it was issued cannot be kept.
+TEST_F(SignedUpdateFlow, DataIsUsedWhenItsIssuedCannotBeKept) {
+  PublishSigned(Data());
+  environment.answers = {false};
+  environment.throwAt = "keep";
+  EXPECT_EQ(Run(), Then(UpToChecks(), {"keep 2026-12-09T10:00:00Z", "store " + kVersionFile,
+                                       Confirmed(kOfferText), "cursor"}));
+  EXPECT_EQ(environment.disk.at(kVersionFile), Data());
 }
 
 // A cancelled signature is no refused one: no box, and nothing stored.

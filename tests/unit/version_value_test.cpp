@@ -171,6 +171,10 @@ TEST(UtcTime, ReadsOnlyRealMomentsInTheOneForm) {
   }
   EXPECT_EQ(DayText(kIssued), "09.12.2026");
   EXPECT_EQ(DayText(951782400 + kDay - 1), "29.02.2000");
+  // The customer's own day: 22:00 UTC is the next day in Moscow, midnight UTC the day before
+  // in New York.
+  EXPECT_EQ(DayText(kIssued + 12 * 3600, 3 * 3600), "10.12.2026");
+  EXPECT_EQ(DayText(kIssued - 10 * 3600, -5 * 3600), "08.12.2026");
 }
 
 TEST(VersionDates, ReadsOneIssuedAndOneExpiresLineAfterTheFirst) {

@@ -318,7 +318,8 @@ TEST_P(GetInetFileFailureTest, LeavesAnEarlierFileUntouched) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, GetInetFileFailureTest,
     ::testing::Values(
-        FailureCase{"NotFound", HttpReply::Make(404, "<html>Not found</html>")},
+        FailureCase{"NotFound", HttpReply::Make(404, "<html>Not found</html>"), Rules::kAny,
+                    Status::kNotFound},
         FailureCase{"ServerError", HttpReply::Make(500, Pattern(2000))},
         FailureCase{"CutShort", HttpReply::CutShort(Pattern(1500), 4000)},
         FailureCase{"CutShortInFirstBlock", HttpReply::CutShort("MZ", 600)},

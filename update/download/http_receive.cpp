@@ -18,6 +18,7 @@ namespace {
 
 constexpr DWORD kBlockBytes = 1024;
 constexpr DWORD kStatusOk = 200;
+constexpr DWORD kStatusNotFound = 404;
 constexpr int kMaxRedirects = 5;
 // Always from the server: a cached version file must never hide a new version. Redirects are
 // followed here, not by the library: it follows them without any limit, and not 308 at all.
@@ -167,6 +168,7 @@ DownloadResult::Status ReceiveOverHttp(const std::wstring& address, const Downlo
     }
     const std::optional<DWORD> status = QueryNumber(opened.request.Get(), HTTP_QUERY_STATUS_CODE);
     if (status == kStatusOk) break;
+    if (status == kStatusNotFound) return Status::kNotFound;
     if (!status || !IsRedirect(*status) || hops == kMaxRedirects) return Status::kFailed;
     std::optional<std::wstring> next = RedirectTarget(opened.request.Get(), current);
     if (!next) return Status::kFailed;

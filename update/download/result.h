@@ -12,6 +12,7 @@ struct DownloadResult {
   enum class Status {
     kDone,       // the target holds the checked body
     kFailed,     // the network failed, or the body is not what was asked for
+    kNotFound,   // the server answered that it has no such file (404)
     kNotSigned,  // refused by the rules' acceptance: not signed as it must be
     kNotNewer,   // refused by the rules' acceptance: not a newer version
     kCancelled,  // the user stopped the download

@@ -80,11 +80,15 @@ void ShowUnchecked(UpdateEnvironment& environment, Freshness freshness,
       return environment.ShowMessage(kDataNotSignedText, kUncheckedCaption, kMessageError);
     case Freshness::kExpired:
       return environment.ShowMessage(
-          std::string(kDataExpiredText) + DayText(dates->expires) + std::string(kDataExpiredAdvice),
+          std::string(kDataExpiredText) +
+              DayText(dates->expires, environment.UtcOffsetAt(dates->expires)) +
+              std::string(kDataExpiredAdvice),
           kUncheckedCaption, kMessageWarning);
     case Freshness::kClockBehind:
       return environment.ShowMessage(
-          std::string(kClockBehindText) + DayText(dates->issued) + std::string(kClockBehindAdvice),
+          std::string(kClockBehindText) +
+              DayText(dates->issued, environment.UtcOffsetAt(dates->issued)) +
+              std::string(kClockBehindAdvice),
           kUncheckedCaption, kMessageWarning);
     case Freshness::kOlder:
       return environment.ShowMessage(kDataOlderText, kUncheckedCaption, kMessageError);
@@ -112,6 +116,12 @@ std::optional<std::string> FetchSignedVersionData(UpdateEnvironment& environment
   const DownloadResult signatureDownload = environment.DownloadBytes(
       SiteAddress(kVersionSignaturePath), DownloadKind::kVersionSignature, signature);
   if (signatureDownload.status == DownloadResult::Status::kCancelled) return std::nullopt;
+  // A signature that never came says nothing of the shop: the connection failed. One the site
+  // does not have is missing, as is one that is no signature.
+  if (!signatureDownload.Done() && signatureDownload.status != DownloadResult::Status::kNotFound) {
+    ShowDownloadFailure(environment, signatureDownload);
+    return std::nullopt;
+  }
   const bool signedByShop = signatureDownload.Done() && environment.SignedByShop(bytes, signature);
   const std::optional<VersionDates> dates = ReadVersionDates(bytes);
   const std::optional<UtcSeconds> accepted = environment.AcceptedIssued();
@@ -121,7 +131,14 @@ std::optional<std::string> FetchSignedVersionData(UpdateEnvironment& environment
     ShowUnchecked(environment, freshness, dates);
     return std::nullopt;
   }
-  if (!accepted || dates->issued > *accepted) environment.KeepAcceptedIssued(dates->issued);
+  if (!accepted || dates->issued > *accepted) {
+    try {
+      environment.KeepAcceptedIssued(dates->issued);
+    } catch (...) {
+      // The data passed every check of this run: it is used all the same, and the next run
+      // checks it against the record as it stands.
+    }
+  }
   environment.StoreVersionFile(versionFile, bytes);
   return bytes;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,8 @@ class UpdateEnvironment {
   // Keeps `issued` as the newest accepted; a later one kept meanwhile stays.
   virtual void KeepAcceptedIssued(UtcSeconds issued) = 0;
   virtual UtcSeconds Now() = 0;
+  // The customer's local time minus UTC at `moment`, in seconds (daylight saving included).
+  virtual std::int64_t UtcOffsetAt(UtcSeconds moment) = 0;
   // Replaces the file at path with bytes, whole or not at all.
   virtual void StoreVersionFile(const std::string& path, std::string_view bytes) = 0;
 };

@@ -109,8 +109,8 @@ std::string UtcTimeText(UtcSeconds moment) {
   return text;
 }
 
-std::string DayText(UtcSeconds moment) {
-  const CivilDay civil = CivilFromDays(FloorDiv(moment, kSecondsPerDay));
+std::string DayText(UtcSeconds moment, std::int64_t utcOffset) {
+  const CivilDay civil = CivilFromDays(FloorDiv(moment + utcOffset, kSecondsPerDay));
   std::string text;
   AppendDigits(text, civil.day, 2);
   text += '.';

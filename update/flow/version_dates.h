@@ -23,8 +23,9 @@ inline constexpr UtcSeconds kReleaseTime = DESKFIND_RELEASE_TIME;
 std::optional<UtcSeconds> ParseUtcTime(std::string_view text);
 // The same form, for storing a moment that ParseUtcTime reads back.
 std::string UtcTimeText(UtcSeconds moment);
-// The UTC day as the boxes show it: "09.12.2026".
-std::string DayText(UtcSeconds moment);
+// The calendar day of the moment, as the boxes show it: "09.12.2026". `utcOffset`, in seconds,
+// is the customer's local time minus UTC at that moment: the day is the customer's own.
+std::string DayText(UtcSeconds moment, std::int64_t utcOffset = 0);
 
 // When the site's version data was made and until when it holds.
 struct VersionDates {
