@@ -771,6 +771,18 @@ INSTANTIATE_TEST_SUITE_P(
                         L"9999-12-31T23:59:59Z"}),
     [](const ::testing::TestParamInfo<VersionDataCase>& testCase) { return testCase.param.name; });
 
+// Signed by another key besides this copy's, in one message, as while the shop changes
+// certificates: the copy's own signer is found, wherever it stands.
+TEST_F(VersionDataTest, DataAlsoSignedByAnotherKeyIsAccepted) {
+  const std::string data = PublishVersionData("version-ba");
+  Start(true);
+  PressUpdate();
+  const HWND offer = WaitForQuestion();
+  ASSERT_NE(offer, nullptr) << "no offer";
+  Answer(offer, false);
+  EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), data);
+}
+
 // A signature the server failed to send says nothing of the shop: the connection's box.
 TEST_F(VersionDataTest, ASignatureTheServerFailedToSendGivesTheConnectionBox) {
   PublishVersionData("version-a", false);

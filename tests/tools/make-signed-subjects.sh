@@ -23,6 +23,7 @@
 #   version-ahead          issued three days from now
 #   version-undated        without its issued line
 #   version-b              version-a's data signed with B
+#   version-ba             version-a's data signed with B and with A, in one message
 #   version-attributes     signed with A, with signed attributes
 #   version-sha1           signed with A, SHA-1
 #   version-changed        version-a's signature beside the data with another version text
@@ -131,6 +132,9 @@ grep -v '^issued' version-a.txt >version-undated.txt
 for name in older expired ahead undated; do sign_data a $name -noattr -md sha256; done
 cp version-a.txt version-b.txt
 sign_data b b -noattr -md sha256
+cp version-a.txt version-ba.txt
+openssl cms -sign -binary -noattr -nosmimecap -nocerts -md sha256 -signer b.pem -inkey b.key \
+  -signer a.pem -inkey a.key -in version-ba.txt -outform DER -out version-ba.sig
 cp version-a.txt version-attributes.txt
 sign_data a attributes -md sha256
 cp version-a.txt version-sha1.txt

@@ -21,18 +21,20 @@ struct Crypt32 {
   decltype(&CryptMsgUpdate) update = library.Get<decltype(update)>("CryptMsgUpdate");
   decltype(&CryptMsgGetParam) getParam = library.Get<decltype(getParam)>("CryptMsgGetParam");
   decltype(&CryptMsgClose) close = library.Get<decltype(close)>("CryptMsgClose");
-  decltype(&CryptVerifyDetachedMessageSignature) verifyDetached =
-      library.Get<decltype(verifyDetached)>("CryptVerifyDetachedMessageSignature");
   decltype(&CertCreateCertificateContext) createCertificate =
       library.Get<decltype(createCertificate)>("CertCreateCertificateContext");
+  decltype(&CertFreeCertificateContext) freeCertificate =
+      library.Get<decltype(freeCertificate)>("CertFreeCertificateContext");
+  decltype(&CryptImportPublicKeyInfoEx2) importPublicKey =
+      library.Get<decltype(importPublicKey)>("CryptImportPublicKeyInfoEx2");
   decltype(&CryptDecodeObject) decodeObject =
       library.Get<decltype(decodeObject)>("CryptDecodeObject");
   decltype(&CryptHashCertificate) hash = library.Get<decltype(hash)>("CryptHashCertificate");
   decltype(&CertOIDToAlgId) algorithmOf = library.Get<decltype(algorithmOf)>("CertOIDToAlgId");
 
   bool Complete() const {
-    return openToDecode && update && getParam && close && verifyDetached && createCertificate &&
-           decodeObject && hash && algorithmOf;
+    return openToDecode && update && getParam && close && createCertificate && freeCertificate &&
+           importPublicKey && decodeObject && hash && algorithmOf;
   }
   static const Crypt32& Get();
 };

@@ -1,55 +1,99 @@
 #include "update/trust/version_data_signature.h"
 
+#include <bcrypt.h>
 #include <wincrypt.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "platform/dynamic_library.h"
 #include "update/trust/crypt_message.h"
 
 namespace deskfind {
 namespace {
 
-// One signer, SHA-256, no signed attributes: the form the shop's tools make.
-bool IsPlainSha256Signature(std::string_view signature) {
-  const DecodedMessage message(signature, true);
-  std::vector<BYTE> bytes;
-  if (message.SignerCount() != 1 || !message.Param(CMSG_SIGNER_INFO_PARAM, 0, bytes)) {
-    return false;
+using Sha256 = std::array<BYTE, 32>;
+
+// The key library, loaded by the first signed update rather than at every start.
+struct BCrypt {
+  DynamicLibrary library{L"bcrypt.dll"};
+  decltype(&BCryptVerifySignature) verifySignature =
+      library.Get<decltype(verifySignature)>("BCryptVerifySignature");
+  decltype(&BCryptDestroyKey) destroyKey = library.Get<decltype(destroyKey)>("BCryptDestroyKey");
+
+  bool Complete() const { return verifySignature && destroyKey; }
+  static const BCrypt& Get() {
+    static const BCrypt library;
+    return library;
   }
+};
+
+// The signer's signature of the content's digest, when the signer is in the one form the shop's
+// tools make: SHA-256 over the content itself, no signed attributes (whose signature would
+// cover the attributes, not the content). nullopt for any other.
+std::optional<std::vector<BYTE>> PlainSha256Signature(const DecodedMessage& message, DWORD index) {
+  std::vector<BYTE> bytes;
+  if (!message.Param(CMSG_SIGNER_INFO_PARAM, index, bytes)) return std::nullopt;
   const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(bytes.data());
-  if (signer->AuthAttrs.cAttr != 0) return false;
   const char* digest = signer->HashAlgorithm.pszObjId;
-  return digest && std::strcmp(digest, szOID_NIST_sha256) == 0;
+  if (signer->AuthAttrs.cAttr != 0 || !digest || std::strcmp(digest, szOID_NIST_sha256) != 0) {
+    return std::nullopt;
+  }
+  const BYTE* signature = signer->EncryptedHash.pbData;
+  return std::vector<BYTE>(signature, signature + signer->EncryptedHash.cbData);
 }
 
-// Whoever the signature names, it is checked against the pinned certificate's key alone. The
-// verifying call frees the context.
-PCCERT_CONTEXT WINAPI PinnedCertificate(void* pinned, DWORD, PCERT_INFO, HCERTSTORE) {
-  const auto& certificate = *static_cast<const Certificate*>(pinned);
-  return Crypt32::Get().createCertificate(kMessageEncoding, certificate.data(),
-                                          static_cast<DWORD>(certificate.size()));
+// True when `signature` signs `digest` (PKCS #1 v1.5, SHA-256) with the key of `certificate`.
+bool KeySigned(const Certificate& certificate, const Sha256& digest, std::vector<BYTE>& signature) {
+  const Crypt32& crypt = Crypt32::Get();
+  const PCCERT_CONTEXT context = crypt.createCertificate(kMessageEncoding, certificate.data(),
+                                                         static_cast<DWORD>(certificate.size()));
+  if (!context) return false;
+  BCRYPT_KEY_HANDLE key = nullptr;
+  const bool imported = crypt.importPublicKey(
+      X509_ASN_ENCODING, &context->pCertInfo->SubjectPublicKeyInfo, 0, nullptr, &key);
+  crypt.freeCertificate(context);
+  if (!imported) return false;
+  BCRYPT_PKCS1_PADDING_INFO padding{BCRYPT_SHA256_ALGORITHM};
+  Sha256 hash = digest;
+  const NTSTATUS status = BCrypt::Get().verifySignature(
+      key, &padding, hash.data(), static_cast<ULONG>(hash.size()), signature.data(),
+      static_cast<ULONG>(signature.size()), BCRYPT_PAD_PKCS1);
+  BCrypt::Get().destroyKey(key);
+  return status == 0;
 }
 
 }  // namespace
 
+// One route for one signer and for several: the library's own check of a detached message
+// fails under Wine for any message with two signers, before it asks for a certificate.
 bool VersionDataSignedBy(std::string_view data, std::string_view signature,
                          const Certificate& signer) {
   const Crypt32& crypt = Crypt32::Get();
-  if (signer.empty() || signature.empty() || !crypt.Complete() ||
-      !IsPlainSha256Signature(signature)) {
+  if (signer.empty() || signature.empty() || !crypt.Complete() || !BCrypt::Get().Complete()) {
     return false;
   }
-  CRYPT_VERIFY_MESSAGE_PARA parameters{};
-  parameters.cbSize = sizeof(parameters);
-  parameters.dwMsgAndCertEncodingType = kMessageEncoding;
-  parameters.pfnGetSignerCertificate = PinnedCertificate;
-  parameters.pvGetArg = const_cast<Certificate*>(&signer);
-  const BYTE* content = reinterpret_cast<const BYTE*>(data.data());
-  auto contentSize = static_cast<DWORD>(data.size());
-  return crypt.verifyDetached(&parameters, 0, reinterpret_cast<const BYTE*>(signature.data()),
-                              static_cast<DWORD>(signature.size()), 1, &content, &contentSize,
-                              nullptr);
+  const DecodedMessage message(signature, true);
+  const DWORD signers = message.SignerCount();
+  if (signers == 0) return false;
+  std::vector<std::vector<BYTE>> signatures;
+  for (DWORD index = 0; index < signers; ++index) {
+    std::optional<std::vector<BYTE>> plain = PlainSha256Signature(message, index);
+    if (!plain) return false;  // not made by the shop's tools
+    signatures.push_back(std::move(*plain));
+  }
+  Sha256 digest{};
+  auto digestSize = static_cast<DWORD>(digest.size());
+  if (!crypt.hash(0, CALG_SHA_256, 0, reinterpret_cast<const BYTE*>(data.data()),
+                  static_cast<DWORD>(data.size()), digest.data(), &digestSize) ||
+      digestSize != digest.size()) {
+    return false;
+  }
+  return std::any_of(signatures.begin(), signatures.end(),
+                     [&](std::vector<BYTE>& one) { return KeySigned(signer, digest, one); });
 }
 
 }  // namespace deskfind
