@@ -104,6 +104,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     signer_ = RunningProgramSigner();
     if (signer_) {
       requirements.signer = &*signer_;
+      requirements.versionData = &acceptedData_;
+      requirements.versionSignature = &acceptedSignature_;
       // Every release the shop ever signed carries its signature: only a newer one may start.
       runningVersion_ = RunningProgramVersion();
       requirements.newerThan = &runningVersion_;
@@ -159,7 +161,11 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     return GetInetBytes(address, rules, body, &watch);
   }
   bool SignedByShop(std::string_view data, std::string_view signature) override {
-    return signer_ && VersionDataSignedBy(data, signature, *signer_);
+    if (!signer_ || !VersionDataSignedBy(data, signature, *signer_)) return false;
+    // A program signed with another certificate is taken if that one's key signed this too.
+    acceptedData_ = data;
+    acceptedSignature_ = signature;
+    return true;
   }
   std::optional<UtcSeconds> AcceptedIssued() override { return deskfind::AcceptedIssued(); }
   void KeepAcceptedIssued(UtcSeconds issued) override { deskfind::KeepAcceptedIssued(issued); }
@@ -181,6 +187,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   Form& mainWindow_;
   Memo& versionMemo_;
   std::optional<Certificate> signer_;
+  std::string acceptedData_;
+  std::string acceptedSignature_;
   ProgramVersion runningVersion_;
   std::optional<std::array<std::uint16_t, 4>> namedVersion_;
   DownloadedFile program_;

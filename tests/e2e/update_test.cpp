@@ -603,6 +603,7 @@ struct SignedCase {
   // Libraries of the names the update loads, planted beside the program, and preferred to the
   // system's by Wine as Windows prefers them for libraries that are not "known DLLs".
   bool plantedLibraries = false;
+  const char* data = "version-a";  // the version data the site serves
 };
 
 void PrintTo(const SignedCase& signedCase, std::ostream* out) { *out << signedCase.name; }
@@ -638,7 +639,7 @@ TEST_P(SignedUpdateTest, StartsOnlyANewerVersionThatTheSameCertificateSigned) {
   const std::string program = ReadBytes(SignedSubject(GetParam().subject)).value_or("");
   ASSERT_FALSE(program.empty());
   if (GetParam().plantedLibraries) PlantLibraries();
-  PublishVersionData("version-a");
+  PublishVersionData(GetParam().data);
   Publish(kProgramPath, HttpReply::Make(200, program));
   Start(true);
   if (GetParam().outcome == Outcome::kDataNotSigned) {
@@ -685,7 +686,11 @@ INSTANTIATE_TEST_SUITE_P(
         SignedCase{"OwnNameUnreadable", "marker-a.exe", Outcome::kNotNewer,
                    "deskfind-unnamed/deskfind.exe"},
         SignedCase{"PlantedLibraries", "marker-a.exe", Outcome::kHandsOver, "deskfind/deskfind.exe",
-                   true}),
+                   true},
+        // The shop's renewed certificate B, vouched for by A's key in the data A's copy takes;
+        // without that (OtherCertificate above) B's program is refused.
+        SignedCase{"RenewedCertificate", "marker-b.exe", Outcome::kHandsOver,
+                   "deskfind/deskfind.exe", false, "version-ba"}),
     [](const ::testing::TestParamInfo<SignedCase>& testCase) { return testCase.param.name; });
 
 // The signed program takes version data only when the shop signed it, it has not expired, this

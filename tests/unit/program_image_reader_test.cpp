@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "update/trust/program_signer.h"
+
 namespace deskfind {
 namespace {
 
@@ -340,6 +342,28 @@ TEST(DerContents, IsTheValueOfExactlyOneElement) {
   EXPECT_EQ(DerContents("\x30\x82\x01"s), std::nullopt);                  // length cut short
   EXPECT_EQ(DerContents("\x30\x85\x01\x00\x00\x00\x00"s), std::nullopt);  // over 4 GB
   EXPECT_EQ(DerContents("\x1F\x01\x00"s), std::nullopt);                  // a multi-byte tag
+}
+
+// A new version signed with this copy's certificate, or with one whose key also signed the
+// accepted version data; nothing else, and nothing at all for a copy whose own cannot be read.
+TEST(ProgramSigner, IsThisCopysOwnOrOneVouchedForInTheAcceptedData) {
+  const Certificate own{1, 2, 3}, renewed{4, 5, 6}, none;
+  struct Case {
+    const Certificate& own;
+    const Certificate& signer;
+    bool signerKeySignedData;
+    ProgramSigner expected;
+  };
+  const Case cases[] = {
+      {own, own, false, ProgramSigner::kOwn},        {own, own, true, ProgramSigner::kOwn},
+      {own, renewed, true, ProgramSigner::kRenewed}, {own, renewed, false, ProgramSigner::kRefused},
+      {own, none, true, ProgramSigner::kRefused},    {none, renewed, true, ProgramSigner::kRefused},
+      {none, none, false, ProgramSigner::kRefused},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ProgramSignerOf(c.own, c.signer, c.signerKeySignedData), c.expected)
+        << c.own.size() << " " << c.signer.size() << " " << c.signerKeySignedData;
+  }
 }
 
 }  // namespace

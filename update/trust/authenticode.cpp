@@ -156,17 +156,21 @@ std::optional<Certificate> RunningProgramSigner() {
   return std::move(Verify(file.Get(), path).leaf);
 }
 
-bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer) {
-  if (signer.empty()) return false;
+std::optional<Certificate> IntactSigner(HANDLE file, const std::wstring& path) {
   // Windows reads only tables of this form safely (Wine's ends the process on some others).
-  if (CertificateTableOf(file) != CertificateTable::kOneSignature) return false;
-  const Verdict verdict = Verify(file, path);
+  if (CertificateTableOf(file) != CertificateTable::kOneSignature) return std::nullopt;
+  Verdict verdict = Verify(file, path);
   if (!IsIntactSignatureResult(static_cast<std::uint32_t>(verdict.status)) ||
-      verdict.leaf != signer) {
-    return false;
+      verdict.leaf.empty()) {
+    return std::nullopt;
   }
   const std::optional<std::vector<unsigned char>> pkcs7 = SignatureOf(file);
-  return pkcs7 && SignedContentIntact(*pkcs7);
+  if (!pkcs7 || !SignedContentIntact(*pkcs7)) return std::nullopt;
+  return std::move(verdict.leaf);
+}
+
+bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer) {
+  return !signer.empty() && IntactSigner(file, path) == signer;
 }
 
 }  // namespace deskfind

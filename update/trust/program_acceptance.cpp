@@ -3,14 +3,23 @@
 #include <optional>
 
 #include "update/trust/program_file_reader.h"
+#include "update/trust/version_data_signature.h"
 
 namespace deskfind {
 
 ProgramVerdict AcceptProgramFile(HANDLE file, const std::wstring& path,
                                  const ProgramRequirements& requirements) {
   if (!IsWindowsProgram(file)) return ProgramVerdict::kNotAProgram;
-  if (requirements.signer && !SignedBy(file, path, *requirements.signer)) {
-    return ProgramVerdict::kNotSigned;
+  if (requirements.signer) {
+    const std::optional<Certificate> signer = IntactSigner(file, path);
+    if (!signer) return ProgramVerdict::kNotSigned;
+    const bool vouched =
+        *signer != *requirements.signer && requirements.versionData &&
+        requirements.versionSignature &&
+        VersionDataSignedBy(*requirements.versionData, *requirements.versionSignature, *signer);
+    if (ProgramSignerOf(*requirements.signer, *signer, vouched) == ProgramSigner::kRefused) {
+      return ProgramVerdict::kNotSigned;
+    }
   }
   if (requirements.newerThan || requirements.atLeast) {
     const std::optional<ProgramVersion> version = ProgramVersionOf(file);

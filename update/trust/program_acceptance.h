@@ -14,8 +14,12 @@ namespace deskfind {
 // What a downloaded program file must be besides a Windows program ("MZ" and the "PE"
 // signature it points to). Each requirement is the caller's and applies when set.
 struct ProgramRequirements {
-  // An intact signature made with exactly this certificate.
+  // An intact signature made with this certificate, or with one whose key also signed
+  // `versionData` (ProgramSignerOf).
   const Certificate* signer = nullptr;
+  // The version data this copy accepted, and its signature.
+  const std::string* versionData = nullptr;
+  const std::string* versionSignature = nullptr;
   // A newer version of this program (IsNewerVersionOf).
   const ProgramVersion* newerThan = nullptr;
   // A file version of at least this one.
