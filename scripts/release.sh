@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the program customers get, its archive and the site's files, the same bytes on every
-# run of a commit:
+# Builds the program customers get, its archive and the site's files:
 #   dist/deskfind.exe          the stripped, statically linked 32-bit program (win32 preset)
 #   dist/deskfind-VERSION.zip  deskfind.exe and readme.txt, the customers' Russian readme
-#   dist/version.txt, dist/version.sig  the site's version data, issued at the commit's time and
-#                              valid for DESKFIND_VERSION_DAYS (45) days (scripts/sign-version.sh)
+#   dist/version.txt, dist/version.sig  the site's version data naming that program, issued now
+#                              and valid for DESKFIND_VERSION_DAYS (45) days
+#                              (scripts/sign-version.sh)
+# The program and the archive are the same bytes on every run of a commit; the version data is
+# not, as it is issued when the script runs (copies refuse data issued before data they took).
 # The build starts from an empty build/release every time, so nothing of a developer's build
 # folders reaches the release. Prints the SHA-256 of both files.
 # With DESKFIND_SIGN_CERT and DESKFIND_SIGN_KEY naming the shop's PEM certificate and key, the
@@ -41,7 +43,16 @@ dist=$root/dist
 # Every time stamp the tools write comes from the last commit, not from the clock.
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
+if [ "$SOURCE_DATE_EPOCH" -gt $(($(date +%s) + 86400)) ]; then
+  echo "release.sh: the commit is dated more than a day ahead of this computer's clock" >&2
+  exit 1
+fi
 if [ -n "$(git -C "$root" status --porcelain)" ]; then
+  if ! $unsigned; then
+    # A signed build of changes nobody committed would be a valid update for ever.
+    echo "release.sh: the tree has uncommitted changes; commit them, or give --unsigned" >&2
+    exit 1
+  fi
   echo "release.sh: the tree has uncommitted changes; the files will not match a build of" \
     "the commit" >&2
 fi
@@ -124,8 +135,7 @@ if ! $unsigned; then
     -out "$dist/deskfind.exe" >/dev/null
   echo "release.sh: signed with $(openssl x509 -in "$DESKFIND_SIGN_CERT" -noout -subject)" \
     "${DESKFIND_TIMESTAMP_URL:+and time-stamped by $DESKFIND_TIMESTAMP_URL}"
-  DESKFIND_VERSION_TEXT=$version_text DESKFIND_VERSION_ISSUED=$SOURCE_DATE_EPOCH \
-    scripts/sign-version.sh "$dist"
+  DESKFIND_VERSION_TEXT=$version_text scripts/sign-version.sh "$dist"
 else
   echo "release.sh: --unsigned: the program is unsigned and will start any update the network" \
     "serves" >&2

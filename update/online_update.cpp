@@ -91,7 +91,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
 
   std::string UpdateFolder() override { return Utf8(ProgramFolder()); }
   DownloadResult Download(std::string_view address, const std::string& path, DownloadKind kind,
-                          std::optional<VersionValue> named) override {
+                          std::optional<VersionValue> named,
+                          const std::optional<NamedProgram>& program) override {
     DownloadRules rules;
     if (kind == DownloadKind::kVersionFile) {
       rules.maxBytes = kMaxVersionFileBytes;
@@ -113,6 +114,13 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
       namedVersion_ = named ? FileVersionOf(*named) : std::nullopt;
       if (!namedVersion_) return {DownloadResult::Status::kNotNewer, {}};
       requirements.atLeast = &*namedVersion_;
+      // Exactly the program the signed data names: reading stops past its length.
+      if (!program) return {DownloadResult::Status::kNotSigned, {}};
+      namedProgram_ = *program;
+      rules.maxBytes = static_cast<std::size_t>(
+          std::min<std::uint64_t>(namedProgram_.length, kMaxProgramFileBytes));
+      requirements.length = &namedProgram_.length;
+      requirements.sha256 = &namedProgram_.sha256;
     }
     rules.accept = ProgramFileAcceptance(requirements);
     // Held open until the command ends, so the file started is the file checked.
@@ -188,6 +196,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   Memo& versionMemo_;
   std::optional<Certificate> signer_;
   std::string acceptedData_;
+  NamedProgram namedProgram_;
   std::string acceptedSignature_;
   ProgramVersion runningVersion_;
   std::optional<std::array<std::uint16_t, 4>> namedVersion_;

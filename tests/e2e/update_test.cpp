@@ -671,13 +671,25 @@ INSTANTIATE_TEST_SUITE_P(
     Certificates, SignedUpdateTest,
     ::testing::Values(
         SignedCase{"SameCertificate", "marker-a.exe", Outcome::kHandsOver},
-        SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned},
+        SignedCase{"OtherCertificate", "marker-b.exe", Outcome::kNotSigned, "deskfind/deskfind.exe",
+                   false, "version-for-marker-b"},
         // Changed, with its digest rewritten in the signed content (Wine alone would pass it).
-        SignedCase{"DigestRewritten", "marker-a-rewritten.exe", Outcome::kNotSigned},
-        SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned},
+        SignedCase{"DigestRewritten", "marker-a-rewritten.exe", Outcome::kNotSigned,
+                   "deskfind/deskfind.exe", false, "version-for-marker-a-rewritten"},
+        SignedCase{"Unsigned", "marker-unsigned.exe", Outcome::kNotSigned, "deskfind/deskfind.exe",
+                   false, "version-for-marker-unsigned"},
         // Signed with A, but the same release again (a roll-back) or another program.
-        SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer},
-        SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer},
+        SignedCase{"SameVersion", "deskfind/deskfind.exe", Outcome::kNotNewer,
+                   "deskfind/deskfind.exe", false, "version-for-deskfind"},
+        SignedCase{"OtherProduct", "marker-a-other.exe", Outcome::kNotNewer,
+                   "deskfind/deskfind.exe", false, "version-for-marker-a-other"},
+        // Signed with A, newer, this product, but not the build the data names; nor one of
+        // another length; nor any, where the data names none.
+        SignedCase{"AnotherBuildThanNamed", "marker-a2.exe", Outcome::kNotSigned},
+        SignedCase{"WrongLength", "marker-a.exe", Outcome::kNotSigned, "deskfind/deskfind.exe",
+                   false, "version-wrong-length"},
+        SignedCase{"NoProgramNamed", "marker-a.exe", Outcome::kDataNotSigned,
+                   "deskfind/deskfind.exe", false, "version-unnamed"},
         // A running program whose own certificate cannot be read is still a signed one, and no
         // signature can be its own.
         SignedCase{"OwnCertificateDamaged", "marker-a.exe", Outcome::kDataNotSigned,
@@ -777,7 +789,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<VersionDataCase>& testCase) { return testCase.param.name; });
 
 // Signed by another key besides this copy's, in one message, as while the shop changes
-// certificates: the copy's own signer is found, wherever it stands.
+// certificates: the copy's own signer is found, though it stands second.
 TEST_F(VersionDataTest, DataAlsoSignedByAnotherKeyIsAccepted) {
   const std::string data = PublishVersionData("version-ba");
   Start(true);

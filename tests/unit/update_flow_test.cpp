@@ -1,5 +1,7 @@
 #include "update/flow/update_flow.h"
 
+#include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -79,10 +81,12 @@ class RecordingEnvironment : public UpdateEnvironment {
   std::string DecimalSeparator() override { return separator; }
   std::string UpdateFolder() override { return folder; }
   DownloadResult Download(std::string_view address, const std::string& path, DownloadKind kind,
-                          std::optional<VersionValue> named) override {
+                          std::optional<VersionValue> named,
+                          const std::optional<NamedProgram>& program) override {
     Record(Fetch(std::string(address), path) +
            (kind == DownloadKind::kProgram ? " program" : " version") +
-           (named ? " named " + std::to_string(named->scaled) : ""));
+           (named ? " named " + std::to_string(named->scaled) : "") +
+           (program ? " of " + std::to_string(program->length) + " bytes" : ""));
     if (const auto refusal = refused.find(std::string(address)); refusal != refused.end()) {
       return refusal->second;
     }
@@ -356,8 +360,11 @@ class SignedUpdateFlow : public UpdateFlow {
   static constexpr UtcSeconds kIssued = 1796810400;
   static constexpr UtcSeconds kDay = kSecondsPerDay;
 
+  static constexpr char kProgramLines[] =
+      "program-length 600000\r\n"
+      "program-sha256 00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\r\n";
   static std::string Data(const std::string& issued = "2026-12-09T10:00:00Z") {
-    return "1,1\r\nissued " + issued + "\r\nexpires 2027-01-23T10:00:00Z\r\n";
+    return "1,1\r\nissued " + issued + "\r\nexpires 2027-01-23T10:00:00Z\r\n" + kProgramLines;
   }
   void SetUp() override { Reset(); }
   void Reset() {
@@ -412,7 +419,10 @@ TEST_F(SignedUpdateFlow, EachFailedCheckEndsInItsBoxAndStoresNothing) {
       {"no signature", [this] { Publish(Data()); }, notSigned},
       {"a signature of other bytes", [this] { PublishSigned(Data(), "1,0" + Data().substr(3)); },
        notSigned},
-      {"no dates", [this] { PublishSigned("1,1\r\n"); }, notSigned},
+      {"no dates", [this] { PublishSigned("1,1\r\n"s + kProgramLines); }, notSigned},
+      {"no program lines",
+       [this] { PublishSigned(Data().substr(0, Data().size() - std::strlen(kProgramLines))); },
+       notSigned},
       {"a date that does not exist", [this] { PublishSigned(Data("2027-02-29T10:00:00Z")); },
        notSigned},
       {"expired",
@@ -459,6 +469,18 @@ TEST_F(SignedUpdateFlow, EachFailedCheckEndsInItsBoxAndStoresNothing) {
     EXPECT_EQ(environment.disk.at(kVersionFile), "1,0 stored before") << c.name;
     EXPECT_EQ(environment.accepted, acceptedBefore) << c.name;
   }
+}
+
+// The program file a signed copy downloads is the one its data names, byte for byte.
+TEST_F(SignedUpdateFlow, TheDownloadTakesTheProgramTheDataNames) {
+  PublishSigned(Data());
+  environment.site[kProgramAddress] = "MZ";
+  environment.answers = {true, false};
+  const Calls calls = Run();
+  EXPECT_NE(
+      std::find(calls.begin(), calls.end(),
+                Fetch(kProgramAddress, kProgramFile) + " program named 11000 of 600000 bytes"),
+      calls.end());
 }
 
 // Data that passed every check is used even when the time it was issued cannot be kept.

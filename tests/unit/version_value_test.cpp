@@ -210,6 +210,41 @@ TEST(VersionDates, ReadsOneIssuedAndOneExpiresLineAfterTheFirst) {
   }
 }
 
+TEST(VersionDates, NameTheProgramByOneLengthAndOneSha256Line) {
+  using namespace std::string_literals;
+  const std::string hex = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
+  const NamedProgram program{612345,
+                             {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa,
+                              0xbb, 0xcc, 0xdd, 0xee, 0xff, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55,
+                              0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff}};
+  const std::string length = "program-length 612345";
+  const std::string sha256 = "program-sha256 " + hex;
+  std::string upper = sha256;
+  for (char& c : upper) c = c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+  const std::vector<std::pair<std::string, std::optional<NamedProgram>>> cases = {
+      {"1,1\r\n" + length + "\r\n" + sha256 + "\r\n", program},
+      {"1,1\n" + sha256 + "\nissued x\n" + length, program},
+      {"1,1\r\n" + length + "\r\n", std::nullopt},
+      {"1,1\r\n" + sha256 + "\r\n", std::nullopt},
+      {"1,1\r\n" + length + "\r\n" + length + "\r\n" + sha256, std::nullopt},
+      {"1,1\r\n" + length + "\r\n" + sha256 + "\r\n" + sha256, std::nullopt},
+      {"1,1\r\n" + length + "\r\n" + upper, std::nullopt},
+      {"1,1\r\n" + length + "\r\nprogram-sha256 " + hex.substr(1), std::nullopt},
+      {"1,1\r\n" + length + "\r\nprogram-sha256 " + hex + "0", std::nullopt},
+      {"1,1\r\nprogram-length +612345\r\n" + sha256, std::nullopt},
+      {"1,1\r\nprogram-length -1\r\n" + sha256, std::nullopt},
+      {"1,1\r\nprogram-length 0612345\r\n" + sha256, std::nullopt},
+      {"1,1\r\nprogram-length 612345 \r\n" + sha256, std::nullopt},
+      {"1,1\r\nprogram-length 18446744073709551616\r\n" + sha256, std::nullopt},
+      {"1,1\r\nprogram-length 18446744073709551615\r\n" + sha256,
+       NamedProgram{18446744073709551615u, program.sha256}},
+      {length + "\r\n" + sha256, std::nullopt},  // the first line is the version's
+  };
+  for (const auto& [file, expected] : cases) {
+    EXPECT_EQ(ReadNamedProgram(file), expected) << file.substr(0, 90);
+  }
+}
+
 TEST(Freshness, ChecksSignatureExpiryClockAndAgeInThisOrder) {
   const std::optional<UtcSeconds> none;
   const VersionDates dates{kIssued, kIssued + 45 * kDay};

@@ -58,8 +58,9 @@ void ShowDownloadFailure(UpdateEnvironment& environment, const DownloadResult& r
 // ended the command.
 std::optional<std::string> FetchVersionFile(UpdateEnvironment& environment,
                                             const std::string& versionFile) {
-  const DownloadResult download = environment.Download(SiteAddress(kVersionFilePath), versionFile,
-                                                       DownloadKind::kVersionFile, std::nullopt);
+  const DownloadResult download =
+      environment.Download(SiteAddress(kVersionFilePath), versionFile, DownloadKind::kVersionFile,
+                           std::nullopt, std::nullopt);
   if (!download.Done()) {
     ShowDownloadFailure(environment, download);
     return std::nullopt;
@@ -122,7 +123,9 @@ std::optional<std::string> FetchSignedVersionData(UpdateEnvironment& environment
     ShowDownloadFailure(environment, signatureDownload);
     return std::nullopt;
   }
-  const bool signedByShop = signatureDownload.Done() && environment.SignedByShop(bytes, signature);
+  // Data that does not name the program exactly is not what the shop signs.
+  const bool signedByShop = signatureDownload.Done() && ReadNamedProgram(bytes) &&
+                            environment.SignedByShop(bytes, signature);
   const std::optional<VersionDates> dates = ReadVersionDates(bytes);
   const std::optional<UtcSeconds> accepted = environment.AcceptedIssued();
   const Freshness freshness =
@@ -175,8 +178,9 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   // Every check runs before the download takes the file's name: a refused body never
   // replaces an earlier file of that name.
   const std::string programFile = folder + programName;
-  const DownloadResult programDownload = environment.Download(
-      SiteAddress(kProgramFilePath), programFile, DownloadKind::kProgram, *version);
+  const DownloadResult programDownload =
+      environment.Download(SiteAddress(kProgramFilePath), programFile, DownloadKind::kProgram,
+                           *version, signedCopy ? ReadNamedProgram(*versionBytes) : std::nullopt);
   if (!programDownload.Done()) return ShowDownloadFailure(environment, programDownload);
 
   if (!environment.Confirm(HandOverText(programName, folder))) return;

@@ -51,8 +51,11 @@ class UpdateEnvironment {
   // Fetches address into the file at path; the file is replaced only when the download is
   // done and passed every check of its kind. `named` is the version a program's file name
   // carries: a signed copy takes no program of a lower file version under that name.
+  // `program` is the program file the signed version data names: a signed copy takes only a
+  // body of exactly its length and SHA-256, and stops receiving past that length.
   virtual DownloadResult Download(std::string_view address, const std::string& path,
-                                  DownloadKind kind, std::optional<VersionValue> named) = 0;
+                                  DownloadKind kind, std::optional<VersionValue> named,
+                                  const std::optional<NamedProgram>& program) = 0;
   // Up to maxBytes bytes from the start of the version file; nullopt when it cannot be read.
   virtual std::optional<std::string> ReadVersionFile(const std::string& path,
                                                      std::size_t maxBytes) = 0;

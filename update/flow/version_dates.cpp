@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 namespace deskfind {
 namespace {
@@ -9,6 +10,64 @@ namespace {
 constexpr std::string_view kIssuedLine = "issued ";
 constexpr std::string_view kExpiresLine = "expires ";
 constexpr std::size_t kTimeLength = 20;  // "YYYY-MM-DDTHH:MM:SSZ"
+constexpr std::string_view kProgramLengthLine = "program-length ";
+constexpr std::string_view kProgramSha256Line = "program-sha256 ";
+
+// Calls `line` with each line after the first: a CR, an LF or the pair ends a line.
+template <typename Line>
+void ForEachLineAfterTheFirst(std::string_view fileBytes, Line line) {
+  std::size_t end = fileBytes.find_first_of("\r\n");
+  while (end != std::string_view::npos) {
+    // One line break: CR LF counts as one.
+    std::size_t start = end + 1;
+    if (fileBytes[end] == '\r' && start < fileBytes.size() && fileBytes[start] == '\n') ++start;
+    end = fileBytes.find_first_of("\r\n", start);
+    line(fileBytes.substr(start, end - start));
+  }
+}
+
+// Decimal digits without a sign or a leading zero, within 64 bits.
+std::optional<std::uint64_t> ParseLength(std::string_view text) {
+  if (text.empty() || (text[0] == '0' && text.size() > 1)) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+// Exactly 64 lower-case hexadecimal digits.
+std::optional<Sha256Digest> ParseSha256(std::string_view text) {
+  Sha256Digest digest{};
+  if (text.size() != 2 * digest.size()) return std::nullopt;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    int nibble = 0;
+    if (c >= '0' && c <= '9') {
+      nibble = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      nibble = c - 'a' + 10;
+    } else {
+      return std::nullopt;
+    }
+    digest[i / 2] = static_cast<std::uint8_t>(digest[i / 2] << 4 | nibble);
+  }
+  return digest;
+}
+
+// Takes the value of a line named `name` into `into`: a second line of the name, or one whose
+// value does not read, marks the data malformed.
+template <typename Value, typename Parse>
+void Take(std::string_view line, std::string_view name, Parse parse, std::optional<Value>& into,
+          bool& malformed) {
+  if (line.substr(0, name.size()) != name) return;
+  const std::optional<Value> value = parse(line.substr(name.size()));
+  if (!value || into) malformed = true;
+  into = value;
+}
 
 bool IsLeapYear(std::int64_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
@@ -125,24 +184,24 @@ std::optional<VersionDates> ReadVersionDates(std::string_view fileBytes) {
   std::optional<UtcSeconds> expires;
   bool malformed = false;
   // Only a named line that reads as a time counts; a named line that does not spoils the data.
-  auto take = [&](std::string_view line, std::string_view name, std::optional<UtcSeconds>& into) {
-    if (line.substr(0, name.size()) != name) return;
-    const std::optional<UtcSeconds> moment = ParseUtcTime(line.substr(name.size()));
-    if (!moment || into) malformed = true;
-    into = moment;
-  };
-  std::size_t end = fileBytes.find_first_of("\r\n");
-  while (end != std::string_view::npos) {
-    // One line break: CR LF counts as one.
-    std::size_t start = end + 1;
-    if (fileBytes[end] == '\r' && start < fileBytes.size() && fileBytes[start] == '\n') ++start;
-    end = fileBytes.find_first_of("\r\n", start);
-    const std::string_view line = fileBytes.substr(start, end - start);
-    take(line, kIssuedLine, issued);
-    take(line, kExpiresLine, expires);
-  }
+  ForEachLineAfterTheFirst(fileBytes, [&](std::string_view line) {
+    Take(line, kIssuedLine, ParseUtcTime, issued, malformed);
+    Take(line, kExpiresLine, ParseUtcTime, expires, malformed);
+  });
   if (malformed || !issued || !expires) return std::nullopt;
   return VersionDates{*issued, *expires};
+}
+
+std::optional<NamedProgram> ReadNamedProgram(std::string_view fileBytes) {
+  std::optional<std::uint64_t> length;
+  std::optional<Sha256Digest> sha256;
+  bool malformed = false;
+  ForEachLineAfterTheFirst(fileBytes, [&](std::string_view line) {
+    Take(line, kProgramLengthLine, ParseLength, length, malformed);
+    Take(line, kProgramSha256Line, ParseSha256, sha256, malformed);
+  });
+  if (malformed || !length || !sha256) return std::nullopt;
+  return NamedProgram{*length, *sha256};
 }
 
 Freshness DecideFreshness(bool signedByShop, const std::optional<VersionDates>& dates,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,10 +43,25 @@ struct VersionDates {
 // either is missing, repeated or not a time that ParseUtcTime reads.
 std::optional<VersionDates> ReadVersionDates(std::string_view fileBytes);
 
+// The program file the version data names, byte for byte.
+using Sha256Digest = std::array<std::uint8_t, 32>;
+struct NamedProgram {
+  std::uint64_t length = 0;
+  Sha256Digest sha256{};
+  friend bool operator==(const NamedProgram& a, const NamedProgram& b) {
+    return a.length == b.length && a.sha256 == b.sha256;
+  }
+};
+
+// The lines after the version file's first one: exactly one "program-length <N>" (decimal, no
+// sign, no leading zero, within 64 bits) and one "program-sha256 <H>" (64 lower-case hexadecimal
+// digits), in either order. nullopt when either is missing, repeated or malformed.
+std::optional<NamedProgram> ReadNamedProgram(std::string_view fileBytes);
+
 // What the checks of signed version data decide, first failure first.
 enum class Freshness {
   kAccepted,
-  kNotSigned,    // no valid signature of the shop, or no readable dates
+  kNotSigned,    // no valid signature of the shop, or no readable dates or program
   kExpired,      // `expires` has come
   kClockBehind,  // `issued` lies more than a day after this computer's clock
   kOlder,        // `issued` is before the newest accepted earlier, or before this release

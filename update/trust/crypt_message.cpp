@@ -9,6 +9,11 @@ const Crypt32& Crypt32::Get() {
   return library;
 }
 
+const BCrypt& BCrypt::Get() {
+  static const BCrypt library;
+  return library;
+}
+
 DecodedMessage::DecodedMessage(std::string_view bytes, bool detached)
     : message_(Crypt32::Get().openToDecode
                    ? Crypt32::Get().openToDecode(kMessageEncoding,

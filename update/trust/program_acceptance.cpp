@@ -10,6 +10,12 @@ namespace deskfind {
 ProgramVerdict AcceptProgramFile(HANDLE file, const std::wstring& path,
                                  const ProgramRequirements& requirements) {
   if (!IsWindowsProgram(file)) return ProgramVerdict::kNotAProgram;
+  // Another program than the one the shop named is refused as one the shop did not sign, even
+  // when it did: a withdrawn release or a test build must not take its place.
+  if (requirements.length && requirements.sha256 &&
+      !HasLengthAndSha256(file, *requirements.length, *requirements.sha256)) {
+    return ProgramVerdict::kNotSigned;
+  }
   if (requirements.signer) {
     const std::optional<Certificate> signer = IntactSigner(file, path);
     if (!signer) return ProgramVerdict::kNotSigned;

@@ -14,6 +14,9 @@ namespace deskfind {
 // What a downloaded program file must be besides a Windows program ("MZ" and the "PE"
 // signature it points to). Each requirement is the caller's and applies when set.
 struct ProgramRequirements {
+  // Exactly this many bytes with this SHA-256: the program the signed version data names.
+  const std::uint64_t* length = nullptr;
+  const std::array<std::uint8_t, 32>* sha256 = nullptr;
   // An intact signature made with this certificate, or with one whose key also signed
   // `versionData` (ProgramSignerOf).
   const Certificate* signer = nullptr;

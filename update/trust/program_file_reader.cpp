@@ -1,7 +1,11 @@
 #include "update/trust/program_file_reader.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/services.h"
 #include "platform/win32_handles.h"
+#include "update/trust/crypt_message.h"
 
 namespace deskfind {
 namespace {
@@ -26,6 +30,33 @@ std::optional<std::uint64_t> SizeOf(HANDLE file) {
 }
 
 }  // namespace
+
+bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
+                        const std::array<std::uint8_t, 32>& sha256) {
+  const std::optional<std::uint64_t> size = SizeOf(file);
+  const BCrypt& bcrypt = BCrypt::Get();
+  if (!size || *size != length || !bcrypt.Complete()) return false;
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  if (bcrypt.openAlgorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) return false;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  bool hashed = bcrypt.createHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0;
+  // In pieces: the program may be tens of megabytes.
+  std::vector<unsigned char> piece(64 * std::size_t{1024});
+  const ReadBytesAt read = ReaderOf(file);
+  for (std::uint64_t offset = 0; hashed && offset < length;) {
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - offset));
+    hashed = read(offset, piece.data(), wanted) &&
+             bcrypt.hashData(hash, piece.data(), static_cast<ULONG>(wanted), 0) == 0;
+    offset += wanted;
+  }
+  std::array<std::uint8_t, 32> digest{};
+  hashed =
+      hashed && bcrypt.finishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0) == 0;
+  if (hash) bcrypt.destroyHash(hash);
+  bcrypt.closeAlgorithm(algorithm, 0);
+  return hashed && digest == sha256;
+}
 
 bool IsWindowsProgram(HANDLE file) {
   const std::optional<std::uint64_t> size = SizeOf(file);

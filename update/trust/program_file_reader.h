@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -16,6 +18,10 @@ CertificateTable CertificateTableOf(HANDLE file);
 std::optional<ProgramVersion> ProgramVersionOf(HANDLE file);
 // The PKCS#7 signature of a certificate table of the kOneSignature kind; nullopt for any other.
 std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file);
+
+// True when the file behind `file` has exactly `length` bytes and this SHA-256.
+bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
+                        const std::array<std::uint8_t, 32>& sha256);
 
 // The running program's version, read from its own file; one that no program is newer than
 // when the file or its version cannot be read.

@@ -1,6 +1,5 @@
 #include "update/trust/version_data_signature.h"
 
-#include <bcrypt.h>
 #include <wincrypt.h>
 
 #include <algorithm>
@@ -9,27 +8,12 @@
 #include <optional>
 #include <vector>
 
-#include "platform/dynamic_library.h"
 #include "update/trust/crypt_message.h"
 
 namespace deskfind {
 namespace {
 
 using Sha256 = std::array<BYTE, 32>;
-
-// The key library, loaded by the first signed update rather than at every start.
-struct BCrypt {
-  DynamicLibrary library{L"bcrypt.dll"};
-  decltype(&BCryptVerifySignature) verifySignature =
-      library.Get<decltype(verifySignature)>("BCryptVerifySignature");
-  decltype(&BCryptDestroyKey) destroyKey = library.Get<decltype(destroyKey)>("BCryptDestroyKey");
-
-  bool Complete() const { return verifySignature && destroyKey; }
-  static const BCrypt& Get() {
-    static const BCrypt library;
-    return library;
-  }
-};
 
 // The signer's signature of the content's digest, when the signer is in the one form the shop's
 // tools make: SHA-256 over the content itself, no signed attributes (whose signature would
