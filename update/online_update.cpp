@@ -157,6 +157,16 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   }
 
   bool IsSigned() override {
+    // A copy that cannot read its own file cannot tell whether it is signed: the box names the
+    // file, rather than calling the shop's data unsigned.
+    const std::wstring own = ProgramPath();
+    const HANDLE opened = CreateFileW(own.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+      throw LocalFileError(Utf8(own), LastErrorText(), LocalFileError::Action::kRead);
+    }
+    CloseHandle(opened);
     signer_ = RunningProgramSigner();
     return signer_.has_value();
   }

@@ -800,6 +800,24 @@ TEST_F(VersionDataTest, DataAlsoSignedByAnotherKeyIsAccepted) {
   EXPECT_EQ(ReadBytes(folder_ + L"version.txt"), data);
 }
 
+// A copy that cannot read its own file names it in the error box, rather than calling the
+// shop's data unsigned.
+TEST_F(VersionDataTest, AnOwnFileThatCannotBeReadIsNamed) {
+  PublishVersionData("version-a");
+  Start(true);
+  const HANDLE held = CreateFileW(programPath_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the program's file cannot be held";
+  PressUpdate();
+  std::wstring shown;
+  CloseBox(kErrorCaption, shown);
+  CloseHandle(held);
+  const std::wstring named = kErrorText + L"\r\rНе удалось прочитать файл " + programPath_ + L": ";
+  EXPECT_EQ(shown.substr(0, named.size()), named);
+  EXPECT_TRUE(Program().IsRunning());
+  ExpectNothingStored(std::nullopt);
+}
+
 // A signature the server failed to send says nothing of the shop: the connection's box.
 TEST_F(VersionDataTest, ASignatureTheServerFailedToSendGivesTheConnectionBox) {
   PublishVersionData("version-a", false);

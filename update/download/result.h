@@ -27,21 +27,27 @@ struct DownloadResult {
 };
 
 // A local file that could not be created, written or moved into place (a folder of that name,
-// no right to write, a full disk): the error box names it with the system's reason, so that
-// the user does not look for the fault in the connection.
+// no right to write, a full disk), or read: the error box names it with the system's reason, so
+// that the user does not look for the fault in the connection.
 class LocalFileError : public std::runtime_error {
  public:
-  LocalFileError(std::string path, std::string reason)
-      : std::runtime_error("cannot write " + path + ": " + reason),
+  enum class Action { kWrite, kRead };
+
+  LocalFileError(std::string path, std::string reason, Action action = Action::kWrite)
+      : std::runtime_error((action == Action::kRead ? "cannot read " : "cannot write ") + path +
+                           ": " + reason),
         path_(std::move(path)),
-        reason_(std::move(reason)) {}
+        reason_(std::move(reason)),
+        action_(action) {}
 
   const std::string& Path() const { return path_; }
   const std::string& Reason() const { return reason_; }
+  Action What() const { return action_; }
 
  private:
   std::string path_;
   std::string reason_;
+  Action action_;
 };
 
 }  // namespace deskfind

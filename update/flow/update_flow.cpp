@@ -189,14 +189,15 @@ void CheckDownloadAndHandOver(UpdateEnvironment& environment) {
   environment.CloseMainWindow();
 }
 
-// The error box for an exception; a local file that could not be written is named, so that the
-// user does not look for the fault in the connection.
+// The error box for an exception; a local file that could not be written or read is named, so
+// that the user does not look for the fault in the connection.
 void ShowFailure(UpdateEnvironment& environment, const std::exception_ptr& failure) {
   std::string text(kErrorText);
   try {
     std::rethrow_exception(failure);
   } catch (const LocalFileError& error) {
-    text += kLocalFailureText;
+    text +=
+        error.What() == LocalFileError::Action::kRead ? kLocalReadFailureText : kLocalFailureText;
     text += error.Path();
     text += ": ";
     text += error.Reason();

@@ -15,6 +15,7 @@ inline constexpr std::string_view kNoNewVersionText = "Новой версии �
 inline constexpr std::string_view kNoNewVersionCaption = "Зайдите через недельку :-))";
 inline constexpr std::string_view kLeftBehindText = "\r\rНе удалось удалить файл ";
 inline constexpr std::string_view kLocalFailureText = "\r\rНе удалось записать файл ";
+inline constexpr std::string_view kLocalReadFailureText = "\r\rНе удалось прочитать файл ";
 inline constexpr std::string_view kNotSignedText =
     "Закачанный файл не подписан магазином Столвер и удалён";
 // The caption of both boxes that refuse a downloaded program.
