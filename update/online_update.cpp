@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/application.h"
 #include "platform/controls.h"
@@ -102,7 +103,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
     rules.maxBytes = kMaxProgramFileBytes;
     rules.totalMilliseconds = kProgramDownloadMilliseconds;
     ProgramRequirements requirements;
-    signer_ = RunningProgramSigner();
+    signer_ = OwnSigner();
     if (signer_) {
       requirements.signer = &*signer_;
       requirements.versionData = &acceptedData_;
@@ -157,17 +158,7 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   }
 
   bool IsSigned() override {
-    // A copy that cannot read its own file cannot tell whether it is signed: the box names the
-    // file, rather than calling the shop's data unsigned.
-    const std::wstring own = ProgramPath();
-    const HANDLE opened = CreateFileW(own.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-      throw LocalFileError(Utf8(own), LastErrorText(), LocalFileError::Action::kRead);
-    }
-    CloseHandle(opened);
-    signer_ = RunningProgramSigner();
+    signer_ = OwnSigner();
     return signer_.has_value();
   }
   DownloadResult DownloadBytes(std::string_view address, DownloadKind kind,
@@ -194,6 +185,17 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   }
 
  private:
+  // A copy that cannot read its own file cannot tell whether it is signed: the box names the
+  // file, rather than calling the shop's data unsigned.
+  static std::optional<Certificate> OwnSigner() {
+    const FileHandle own = OpenRunningProgram();
+    if (!own) {
+      std::string reason = LastErrorText();  // before anything else sets the last error
+      throw LocalFileError(Utf8(ProgramPath()), std::move(reason), LocalFileError::Action::kRead);
+    }
+    return RunningProgramSigner(own.Get());
+  }
+
   // The program file's window shows at once; the version files' only on a slow line, so that
   // a quick check shows no flash.
   DownloadWindowWatch Watch(DownloadKind kind) {
@@ -206,8 +208,8 @@ class WindowUpdateEnvironment final : public UpdateEnvironment {
   Memo& versionMemo_;
   std::optional<Certificate> signer_;
   std::string acceptedData_;
-  NamedProgram namedProgram_;
   std::string acceptedSignature_;
+  NamedProgram namedProgram_;
   ProgramVersion runningVersion_;
   std::optional<std::array<std::uint16_t, 4>> namedVersion_;
   DownloadedFile program_;

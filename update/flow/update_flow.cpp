@@ -71,6 +71,11 @@ std::optional<std::string> FetchVersionFile(UpdateEnvironment& environment,
   return bytes;
 }
 
+// The day of the moment as the customer's calendar shows it.
+std::string CustomersDay(UpdateEnvironment& environment, UtcSeconds moment) {
+  return DayText(moment, environment.UtcOffsetAt(moment));
+}
+
 // The box of version data that failed a check.
 void ShowUnchecked(UpdateEnvironment& environment, Freshness freshness,
                    const std::optional<VersionDates>& dates) {
@@ -80,17 +85,15 @@ void ShowUnchecked(UpdateEnvironment& environment, Freshness freshness,
     case Freshness::kNotSigned:
       return environment.ShowMessage(kDataNotSignedText, kUncheckedCaption, kMessageError);
     case Freshness::kExpired:
-      return environment.ShowMessage(
-          std::string(kDataExpiredText) +
-              DayText(dates->expires, environment.UtcOffsetAt(dates->expires)) +
-              std::string(kDataExpiredAdvice),
-          kUncheckedCaption, kMessageWarning);
+      return environment.ShowMessage(std::string(kDataExpiredText) +
+                                         CustomersDay(environment, dates->expires) +
+                                         std::string(kDataExpiredAdvice),
+                                     kUncheckedCaption, kMessageWarning);
     case Freshness::kClockBehind:
-      return environment.ShowMessage(
-          std::string(kClockBehindText) +
-              DayText(dates->issued, environment.UtcOffsetAt(dates->issued)) +
-              std::string(kClockBehindAdvice),
-          kUncheckedCaption, kMessageWarning);
+      return environment.ShowMessage(std::string(kClockBehindText) +
+                                         CustomersDay(environment, dates->issued) +
+                                         std::string(kClockBehindAdvice),
+                                     kUncheckedCaption, kMessageWarning);
     case Freshness::kOlder:
       return environment.ShowMessage(kDataOlderText, kUncheckedCaption, kMessageError);
   }
@@ -116,9 +119,9 @@ std::optional<std::string> FetchSignedVersionData(UpdateEnvironment& environment
   std::string signature;
   const DownloadResult signatureDownload = environment.DownloadBytes(
       SiteAddress(kVersionSignaturePath), DownloadKind::kVersionSignature, signature);
-  if (signatureDownload.status == DownloadResult::Status::kCancelled) return std::nullopt;
-  // A signature that never came says nothing of the shop: the connection failed. One the site
-  // does not have is missing, as is one that is no signature.
+  // A signature that never came says nothing of the shop: the connection failed (or the user
+  // cancelled, which shows no box). One the site does not have is missing, as is one that is no
+  // signature.
   if (!signatureDownload.Done() && signatureDownload.status != DownloadResult::Status::kNotFound) {
     ShowDownloadFailure(environment, signatureDownload);
     return std::nullopt;

@@ -136,16 +136,10 @@ bool SignedContentIntact(const std::vector<unsigned char>& pkcs7) {
 
 }  // namespace
 
-std::optional<Certificate> RunningProgramSigner() {
-  const std::wstring path = ProgramPath();
-  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return Certificate{};
-  const FileHandle file(opened);
+std::optional<Certificate> RunningProgramSigner(HANDLE file) {
   // Signed or not is decided by the file, not by Windows: a damaged table is "no signature" to
   // Windows, and must not turn this copy into one that starts anything.
-  switch (CertificateTableOf(file.Get())) {
+  switch (CertificateTableOf(file)) {
     case CertificateTable::kNone:
       return std::nullopt;
     case CertificateTable::kMalformed:
@@ -153,7 +147,7 @@ std::optional<Certificate> RunningProgramSigner() {
     case CertificateTable::kOneSignature:
       break;
   }
-  return std::move(Verify(file.Get(), path).leaf);
+  return std::move(Verify(file, ProgramPath()).leaf);
 }
 
 std::optional<Certificate> IntactSigner(HANDLE file, const std::wstring& path) {
@@ -167,10 +161,6 @@ std::optional<Certificate> IntactSigner(HANDLE file, const std::wstring& path) {
   const std::optional<std::vector<unsigned char>> pkcs7 = SignatureOf(file);
   if (!pkcs7 || !SignedContentIntact(*pkcs7)) return std::nullopt;
   return std::move(verdict.leaf);
-}
-
-bool SignedBy(HANDLE file, const std::wstring& path, const Certificate& signer) {
-  return !signer.empty() && IntactSigner(file, path) == signer;
 }
 
 }  // namespace deskfind

@@ -9,9 +9,17 @@ const Crypt32& Crypt32::Get() {
   return library;
 }
 
-const BCrypt& BCrypt::Get() {
-  static const BCrypt library;
-  return library;
+std::optional<std::array<std::uint8_t, 32>> Sha256Of(const void* data, std::size_t size) {
+  const Crypt32& crypt = Crypt32::Get();
+  std::array<std::uint8_t, 32> digest{};
+  auto digestSize = static_cast<DWORD>(digest.size());
+  if (!crypt.hash || size > MAXDWORD ||
+      !crypt.hash(0, CALG_SHA_256, 0, static_cast<const BYTE*>(data), static_cast<DWORD>(size),
+                  digest.data(), &digestSize) ||
+      digestSize != digest.size()) {
+    return std::nullopt;
+  }
+  return digest;
 }
 
 DecodedMessage::DecodedMessage(std::string_view bytes, bool detached)

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
-#include <bcrypt.h>
 #include <wincrypt.h>
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -40,28 +43,8 @@ struct Crypt32 {
   static const Crypt32& Get();
 };
 
-// The key library, loaded by the first signed update rather than at every start.
-struct BCrypt {
-  DynamicLibrary library{L"bcrypt.dll"};
-  decltype(&BCryptVerifySignature) verifySignature =
-      library.Get<decltype(verifySignature)>("BCryptVerifySignature");
-  decltype(&BCryptDestroyKey) destroyKey = library.Get<decltype(destroyKey)>("BCryptDestroyKey");
-  decltype(&BCryptOpenAlgorithmProvider) openAlgorithm =
-      library.Get<decltype(openAlgorithm)>("BCryptOpenAlgorithmProvider");
-  decltype(&BCryptCloseAlgorithmProvider) closeAlgorithm =
-      library.Get<decltype(closeAlgorithm)>("BCryptCloseAlgorithmProvider");
-  decltype(&BCryptCreateHash) createHash = library.Get<decltype(createHash)>("BCryptCreateHash");
-  decltype(&BCryptHashData) hashData = library.Get<decltype(hashData)>("BCryptHashData");
-  decltype(&BCryptFinishHash) finishHash = library.Get<decltype(finishHash)>("BCryptFinishHash");
-  decltype(&BCryptDestroyHash) destroyHash =
-      library.Get<decltype(destroyHash)>("BCryptDestroyHash");
-
-  bool Complete() const {
-    return verifySignature && destroyKey && openAlgorithm && closeAlgorithm && createHash &&
-           hashData && finishHash && destroyHash;
-  }
-  static const BCrypt& Get();
-};
+// The SHA-256 of `size` bytes at `data`; nullopt when the library cannot make it.
+std::optional<std::array<std::uint8_t, 32>> Sha256Of(const void* data, std::size_t size);
 
 // A PKCS#7 message (DER) as the library decodes it.
 class DecodedMessage {

@@ -1,6 +1,5 @@
 #include "update/trust/program_file_reader.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/services.h"
@@ -34,28 +33,17 @@ std::optional<std::uint64_t> SizeOf(HANDLE file) {
 bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
                         const std::array<std::uint8_t, 32>& sha256) {
   const std::optional<std::uint64_t> size = SizeOf(file);
-  const BCrypt& bcrypt = BCrypt::Get();
-  if (!size || *size != length || !bcrypt.Complete()) return false;
-  BCRYPT_ALG_HANDLE algorithm = nullptr;
-  if (bcrypt.openAlgorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) return false;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  bool hashed = bcrypt.createHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0;
-  // In pieces: the program may be tens of megabytes.
-  std::vector<unsigned char> piece(64 * std::size_t{1024});
-  const ReadBytesAt read = ReaderOf(file);
-  for (std::uint64_t offset = 0; hashed && offset < length;) {
-    const auto wanted =
-        static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - offset));
-    hashed = read(offset, piece.data(), wanted) &&
-             bcrypt.hashData(hash, piece.data(), static_cast<ULONG>(wanted), 0) == 0;
-    offset += wanted;
-  }
-  std::array<std::uint8_t, 32> digest{};
-  hashed =
-      hashed && bcrypt.finishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0) == 0;
-  if (hash) bcrypt.destroyHash(hash);
-  bcrypt.closeAlgorithm(algorithm, 0);
-  return hashed && digest == sha256;
+  if (!size || *size != length || length > MAXDWORD) return false;
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+  if (!ReaderOf(file)(0, bytes.data(), bytes.size())) return false;
+  return Sha256Of(bytes.data(), bytes.size()) == sha256;
+}
+
+FileHandle OpenRunningProgram() {
+  const HANDLE opened = CreateFileW(ProgramPath().c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FileHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
 }
 
 bool IsWindowsProgram(HANDLE file) {
@@ -86,11 +74,8 @@ std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file) {
 }
 
 ProgramVersion RunningProgramVersion() {
-  const HANDLE opened = CreateFileW(ProgramPath().c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return {};
-  const FileHandle file(opened);
+  const FileHandle file = OpenRunningProgram();
+  if (!file) return {};
   return ProgramVersionOf(file.Get()).value_or(ProgramVersion{});
 }
 

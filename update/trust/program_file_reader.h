@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/win32_handles.h"
 #include "update/trust/program_image_reader.h"
 
 namespace deskfind {
@@ -22,6 +23,10 @@ std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file);
 // True when the file behind `file` has exactly `length` bytes and this SHA-256.
 bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
                         const std::array<std::uint8_t, 32>& sha256);
+
+// The running program's own file, open for reading; null (the last error set) when it cannot be
+// opened.
+FileHandle OpenRunningProgram();
 
 // The running program's version, read from its own file; one that no program is newer than
 // when the file or its version cannot be read.

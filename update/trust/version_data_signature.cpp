@@ -1,19 +1,49 @@
 #include "update/trust/version_data_signature.h"
 
+#include <bcrypt.h>
 #include <wincrypt.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <vector>
 
+#include "platform/dynamic_library.h"
+#include "platform/win32_handles.h"
 #include "update/trust/crypt_message.h"
 
 namespace deskfind {
 namespace {
 
-using Sha256 = std::array<BYTE, 32>;
+using Sha256 = std::array<std::uint8_t, 32>;
+
+// The key library, loaded by the first signed update rather than at every start.
+struct BCrypt {
+  DynamicLibrary library{L"bcrypt.dll"};
+  decltype(&BCryptVerifySignature) verifySignature =
+      library.Get<decltype(verifySignature)>("BCryptVerifySignature");
+  decltype(&BCryptDestroyKey) destroyKey = library.Get<decltype(destroyKey)>("BCryptDestroyKey");
+
+  bool Complete() const { return verifySignature && destroyKey; }
+  static const BCrypt& Get() {
+    static const BCrypt library;
+    return library;
+  }
+};
+
+struct PublicKeyTraits {
+  static void Close(BCRYPT_KEY_HANDLE key) { BCrypt::Get().destroyKey(key); }
+  static void Count(int) {}
+};
+using PublicKey = UniqueHandle<BCRYPT_KEY_HANDLE, PublicKeyTraits>;
+
+struct CertificateContextTraits {
+  static void Close(PCCERT_CONTEXT context) { Crypt32::Get().freeCertificate(context); }
+  static void Count(int) {}
+};
+using CertificateContext = UniqueHandle<PCCERT_CONTEXT, CertificateContextTraits>;
 
 // The signer's signature of the content's digest, when the signer is in the one form the shop's
 // tools make: SHA-256 over the content itself, no signed attributes (whose signature would
@@ -33,21 +63,20 @@ std::optional<std::vector<BYTE>> PlainSha256Signature(const DecodedMessage& mess
 // True when `signature` signs `digest` (PKCS #1 v1.5, SHA-256) with the key of `certificate`.
 bool KeySigned(const Certificate& certificate, const Sha256& digest, std::vector<BYTE>& signature) {
   const Crypt32& crypt = Crypt32::Get();
-  const PCCERT_CONTEXT context = crypt.createCertificate(kMessageEncoding, certificate.data(),
-                                                         static_cast<DWORD>(certificate.size()));
+  const CertificateContext context(crypt.createCertificate(kMessageEncoding, certificate.data(),
+                                                           static_cast<DWORD>(certificate.size())));
   if (!context) return false;
-  BCRYPT_KEY_HANDLE key = nullptr;
-  const bool imported = crypt.importPublicKey(
-      X509_ASN_ENCODING, &context->pCertInfo->SubjectPublicKeyInfo, 0, nullptr, &key);
-  crypt.freeCertificate(context);
-  if (!imported) return false;
+  BCRYPT_KEY_HANDLE imported = nullptr;
+  if (!crypt.importPublicKey(X509_ASN_ENCODING, &context.Get()->pCertInfo->SubjectPublicKeyInfo, 0,
+                             nullptr, &imported)) {
+    return false;
+  }
+  const PublicKey key(imported);
   BCRYPT_PKCS1_PADDING_INFO padding{BCRYPT_SHA256_ALGORITHM};
   Sha256 hash = digest;
-  const NTSTATUS status = BCrypt::Get().verifySignature(
-      key, &padding, hash.data(), static_cast<ULONG>(hash.size()), signature.data(),
-      static_cast<ULONG>(signature.size()), BCRYPT_PAD_PKCS1);
-  BCrypt::Get().destroyKey(key);
-  return status == 0;
+  return BCrypt::Get().verifySignature(key.Get(), &padding, hash.data(),
+                                       static_cast<ULONG>(hash.size()), signature.data(),
+                                       static_cast<ULONG>(signature.size()), BCRYPT_PAD_PKCS1) == 0;
 }
 
 }  // namespace
@@ -69,15 +98,10 @@ bool VersionDataSignedBy(std::string_view data, std::string_view signature,
     if (!plain) return false;  // not made by the shop's tools
     signatures.push_back(std::move(*plain));
   }
-  Sha256 digest{};
-  auto digestSize = static_cast<DWORD>(digest.size());
-  if (!crypt.hash(0, CALG_SHA_256, 0, reinterpret_cast<const BYTE*>(data.data()),
-                  static_cast<DWORD>(data.size()), digest.data(), &digestSize) ||
-      digestSize != digest.size()) {
-    return false;
-  }
+  const std::optional<Sha256> digest = Sha256Of(data.data(), data.size());
+  if (!digest) return false;
   return std::any_of(signatures.begin(), signatures.end(),
-                     [&](std::vector<BYTE>& one) { return KeySigned(signer, digest, one); });
+                     [&](std::vector<BYTE>& one) { return KeySigned(signer, *digest, one); });
 }
 
 }  // namespace deskfind
