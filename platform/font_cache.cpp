@@ -5,8 +5,9 @@
 namespace deskfind {
 
 HFONT FontCache::Get(const FontSpec& wanted, int dpi) {
-  auto found = fonts_.find({dpi, wanted});
-  if (found != fonts_.end()) return found->second.Get();
+  for (const Made& made : fonts_) {
+    if (made.dpi == dpi && made.spec == wanted) return made.font.Get();
+  }
 
   LOGFONTW font{};
   // A negative height asks for the character height, not the cell height.
@@ -19,7 +20,7 @@ HFONT FontCache::Get(const FontSpec& wanted, int dpi) {
   FontHandle handle(CreateFontIndirectW(&font));
   if (!handle) throw std::runtime_error("cannot create a font");
   HFONT result = handle.Get();
-  fonts_.emplace(std::pair{dpi, wanted}, std::move(handle));
+  fonts_.push_back({dpi, wanted, std::move(handle)});
   return result;
 }
 

@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
-#include <tuple>
-#include <utility>
+#include <vector>
 
 #include "platform/win32_handles.h"
 
@@ -18,9 +16,9 @@ struct FontSpec {
   bool bold = false;
   bool underline = false;
 
-  bool operator<(const FontSpec& other) const {
-    return std::tie(face, height, bold, underline) <
-           std::tie(other.face, other.height, other.bold, other.underline);
+  bool operator==(const FontSpec& other) const {
+    return face == other.face && height == other.height && bold == other.bold &&
+           underline == other.underline;
   }
 };
 
@@ -37,8 +35,15 @@ class FontCache {
   int Size() const { return static_cast<int>(fonts_.size()); }
 
  private:
+  // A handful of fonts: a list searched in order is smaller than a tree in the program.
+  struct Made {
+    int dpi;
+    FontSpec spec;
+    FontHandle font;
+  };
+
   int dpi_;
-  std::map<std::pair<int, FontSpec>, FontHandle> fonts_;
+  std::vector<Made> fonts_;
 };
 
 }  // namespace deskfind
