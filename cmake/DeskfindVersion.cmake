@@ -1,5 +1,12 @@
 # Writes deskfind_version.h, which the compared version (update/flow/version_value.h), the version
 # resource and the about box read, from the project's version.
+# The tests build the program a second time as a later version (tests/CMakeLists.txt), given as
+# DESKFIND_TEST_VERSION in the same form.
+if(DESKFIND_TEST_VERSION)
+  string(REPLACE "." ";" test_version "${DESKFIND_TEST_VERSION}")
+  list(GET test_version 0 PROJECT_VERSION_MAJOR)
+  list(GET test_version 1 PROJECT_VERSION_MINOR)
+endif()
 if(NOT "${PROJECT_VERSION_PATCH}${PROJECT_VERSION_TWEAK}" STREQUAL "" OR
    PROJECT_VERSION_MINOR GREATER 9999)
   message(FATAL_ERROR "The project version is major.minor, the minor part the version's four "

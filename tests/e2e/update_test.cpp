@@ -861,5 +861,208 @@ TEST_F(VersionDataTest, ALowerIssuedAfterAHigherIsRefusedAndTheHigherStays) {
   EXPECT_EQ(AcceptedIssued(), accepted);
 }
 
+// After the hand-over, the new version takes the place of the installed deskfind.exe, so that
+// the customer's shortcut starts it from then on. In a folder of their own: deskfind.exe as the
+// customer installed it, and beside it the new version under the name the update gives it.
+const std::wstring kInstalledName = L"deskfind.exe";
+constexpr Milliseconds kOldCopyEnds{15000};
+
+// This build of the program (1.0), and the same sources built as the next version (1,1).
+std::string ThisVersion() {
+  static const std::string bytes = ReadBytes(driver::ProgramUnderTest()).value_or(std::string());
+  return bytes;
+}
+std::string NextVersion() {
+  static const std::string bytes =
+      ReadBytes(driver::WindowsPath(DESKFIND_NEXT_VERSION)).value_or(std::string());
+  return bytes;
+}
+
+// `program` with another product's name of the same length in its version resource.
+std::string AnotherProduct(std::string program) {
+  const auto utf16 = [](const std::string& ascii) {
+    std::string bytes;
+    for (char c : ascii) bytes += {c, '\0'};
+    return bytes;
+  };
+  const std::size_t key = program.find(utf16("ProductName") + std::string(2, '\0'));
+  const std::size_t name = program.find(utf16("deskfind"), key);
+  if (key == std::string::npos || name == std::string::npos || name > key + 28) return {};
+  return program.replace(name, 16, utf16("deskplan"));
+}
+
+class InstalledProgramTest : public UpdateTest {
+ protected:
+  void SetUp() override {
+    wchar_t temporary[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, temporary), 0u);
+    installedFolder_ = std::wstring(temporary) + L"deskfind-installed\\";
+    RemoveInstalledFolder();
+    ASSERT_TRUE(CreateDirectoryW(installedFolder_.c_str(), nullptr));
+    ASSERT_FALSE(ThisVersion().empty());
+    ASSERT_FALSE(NextVersion().empty()) << "the next version was not built";
+    Install(kInstalledName, ThisVersion());
+    programPath_ = Installed();
+    UpdateTest::SetUp();
+  }
+  void TearDown() override {
+    UpdateTest::TearDown();
+    EndOtherCopies();
+    RemoveInstalledFolder();
+  }
+
+  std::wstring Installed() const { return installedFolder_ + kInstalledName; }
+  void Install(const std::wstring& name, const std::string& bytes, bool readOnly = false) const {
+    WriteBytes(installedFolder_ + name, bytes);
+    if (readOnly) SetFileAttributesW((installedFolder_ + name).c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+  // Starts the copy `name` of the folder, with no site to reach.
+  void StartCopy(const std::wstring& name) {
+    programPath_ = installedFolder_ + name;
+    Start(true, false);
+  }
+  // Closes the program as the customer does, and waits for its end.
+  void CloseProgram() {
+    PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Program().WaitForExit());
+  }
+  bool InstalledIs(const std::string& bytes) const { return ReadBytes(Installed()) == bytes; }
+  bool NoTemporaryFile() const {
+    return FilesLike(installedFolder_ + L"deskfind-download-*").empty();
+  }
+
+  // The copy a hand-over started is no process of the test's: it is found by its main window.
+  static HWND OtherMainWindow() { return FindWindowW(kFormClass.c_str(), kMainCaption.c_str()); }
+  static void EndOtherCopies() {
+    for (HWND window; (window = OtherMainWindow()) != nullptr;) {
+      const std::unique_ptr<void, decltype(&CloseHandle)> process(
+          OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, driver::WindowPid(window)),
+          &CloseHandle);
+      if (!process) return;
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), 10000);
+    }
+  }
+  void RemoveInstalledFolder() const {
+    for (const std::wstring& name : FilesLike(installedFolder_ + L"*")) {
+      const std::wstring path = installedFolder_ + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
+    RemoveDirectoryW(installedFolder_.c_str());
+  }
+
+  std::wstring installedFolder_;
+};
+
+TEST_F(InstalledProgramTest, TheNewVersionHandedOverTakesTheInstalledPlace) {
+  Publish(kVersionPath, HttpReply::Make(200, "1,1"));
+  Publish(kProgramPath, HttpReply::Make(200, NextVersion()));
+  Start(true);
+  AcceptOffer();
+  const HWND handOver = WaitForQuestion();
+  ASSERT_NE(handOver, nullptr) << "no hand-over question";
+  Answer(handOver, true);
+  ASSERT_TRUE(Program().WaitForExit()) << "the old version did not end";
+
+  EXPECT_TRUE(driver::WaitUntil([&] { return InstalledIs(NextVersion()); }, kOldCopyEnds));
+  EXPECT_EQ(ReadBytes(NewProgramPath()), NextVersion());
+  EXPECT_TRUE(NoTemporaryFile());
+  const HWND handedOver = OtherMainWindow();
+  ASSERT_NE(handedOver, nullptr) << "the new version did not start";
+  EXPECT_FALSE(
+      driver::WaitForMessageBox(driver::WindowPid(handedOver), Milliseconds{0}).has_value());
+  EndOtherCopies();
+
+  // The shortcut's next start.
+  programPath_ = Installed();
+  ProgramTest::SetUp();
+  const HWND about = Open(Window::kAbout);
+  ASSERT_NE(about, nullptr);
+  EXPECT_NE(driver::FindChild(about, L"Version 1.1"), nullptr);
+}
+
+// A copy the old one still runs from cannot be replaced: the new version waits for it a while,
+// then gives up without a word and leaves nothing behind. Its next start tries again, and
+// replaces it once the old copy has ended.
+TEST_F(InstalledProgramTest, AnInstalledCopyStillRunningIsReplacedOnceItEnds) {
+  Install(L"deskfind1,1.exe", NextVersion());
+  driver::Process installed = driver::Process::Launch(Installed());
+  const HWND installedWindow = driver::WaitForTopWindow(installed.Pid(), kFormClass, kMainCaption);
+  ASSERT_NE(installedWindow, nullptr);
+  StartCopy(L"deskfind1,1.exe");
+  EXPECT_TRUE(driver::WaitUntil([&] { return !NoTemporaryFile(); }));
+  EXPECT_TRUE(driver::WaitUntil([&] { return NoTemporaryFile(); }, kOldCopyEnds * 2));
+  EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{0}).has_value());
+  EXPECT_TRUE(InstalledIs(ThisVersion()));
+  EXPECT_TRUE(Program().IsRunning());
+
+  CloseProgram();
+  ProgramTest::SetUp();
+  EXPECT_TRUE(driver::WaitUntil([&] { return !NoTemporaryFile(); }));
+  Sleep(1000);  // the old copy ends while the new one waits for it
+  EXPECT_TRUE(InstalledIs(ThisVersion()));
+  PostMessageW(installedWindow, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(installed.WaitForExit());
+  EXPECT_TRUE(driver::WaitUntil([&] { return InstalledIs(NextVersion()); }, kOldCopyEnds));
+  EXPECT_TRUE(NoTemporaryFile());
+  EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{0}).has_value());
+}
+
+// Only an older deskfind.exe of this product, and one that may be written, is replaced; a
+// copy closed at once still finishes what it began.
+enum class Build { kThis, kNext, kThisOfAnotherProduct };
+
+std::string BytesOf(Build build) {
+  switch (build) {
+    case Build::kThis:
+      return ThisVersion();
+    case Build::kNext:
+      return NextVersion();
+    case Build::kThisOfAnotherProduct:
+      return AnotherProduct(ThisVersion());
+  }
+  return {};
+}
+
+struct InstalledCase {
+  const char* name;
+  Build installed;
+  bool readOnly;
+  Build running;  // named as the update names the version it holds
+  const wchar_t* runningName;
+  bool replaced;
+};
+
+void PrintTo(const InstalledCase& installedCase, std::ostream* out) { *out << installedCase.name; }
+
+class InstalledCaseTest : public InstalledProgramTest,
+                          public ::testing::WithParamInterface<InstalledCase> {};
+
+TEST_P(InstalledCaseTest, IsReplacedOnlyWhenOlderOfThisProductAndWritable) {
+  const InstalledCase& c = GetParam();
+  const std::string installed = BytesOf(c.installed);
+  const std::string running = BytesOf(c.running);
+  ASSERT_FALSE(installed.empty());
+  ASSERT_TRUE(DeleteFileW(Installed().c_str()));
+  Install(kInstalledName, installed, c.readOnly);
+  Install(c.runningName, running);
+  StartCopy(c.runningName);
+  EXPECT_FALSE(driver::WaitForMessageBox(Pid(), Milliseconds{1000}).has_value());
+  CloseProgram();
+  EXPECT_TRUE(InstalledIs(c.replaced ? running : installed));
+  EXPECT_TRUE(NoTemporaryFile());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Installed, InstalledCaseTest,
+    ::testing::Values(
+        InstalledCase{"Older", Build::kThis, false, Build::kNext, L"deskfind1,1.exe", true},
+        InstalledCase{"Newer", Build::kNext, false, Build::kThis, L"deskfind1.exe", false},
+        InstalledCase{"AnotherProduct", Build::kThisOfAnotherProduct, false, Build::kNext,
+                      L"deskfind1,1.exe", false},
+        InstalledCase{"ReadOnly", Build::kThis, true, Build::kNext, L"deskfind1,1.exe", false}),
+    [](const ::testing::TestParamInfo<InstalledCase>& testCase) { return testCase.param.name; });
+
 }  // namespace
 }  // namespace deskfind::e2e

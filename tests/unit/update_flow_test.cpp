@@ -1,10 +1,12 @@
 #include "update/flow/update_flow.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -547,6 +549,41 @@ TEST(DownloadAddress, CutsTheFragmentAndRefusesAStepDown) {
   for (const auto& [from, to, next] : redirects) {
     EXPECT_EQ(RedirectAddress(from, to), next) << from << " -> " << to;
   }
+}
+
+// A copy started under the name the update gave it takes the place of an older deskfind.exe of
+// this product, and nothing else does.
+ProgramVersion Version(const std::string& productName, std::uint16_t minor) {
+  std::string utf16;
+  for (char c : productName) utf16 += {c, '\0'};
+  return {utf16, {1, minor, 0, 0}};
+}
+
+TEST(InstalledPlace, IsTakenByADownloadedCopyFromAnOlderVersionOfThisProduct) {
+  const ProgramVersion own = Version("deskfind", 1000);
+  const std::optional<ProgramVersion> older = Version("deskfind", 0);
+  const std::tuple<const char*, std::optional<ProgramVersion>, bool> cases[] = {
+      {"deskfind1,1.exe", older, true},
+      {"DeskFind1.1.EXE", older, true},
+      {"deskfind2.exe", older, true},
+      // The installed copy itself, and names the update never gives.
+      {"deskfind.exe", older, false},
+      {"deskfind (2).exe", older, false},
+      {"deskfind1,1.exe.exe", older, false},
+      {"old-deskfind1,1.exe", older, false},
+      {"deskfind1,1.com", older, false},
+      // Not older, not this product, or not known.
+      {"deskfind1,1.exe", Version("deskfind", 1000), false},
+      {"deskfind1,1.exe", Version("deskfind", 2000), false},
+      {"deskfind1,1.exe", Version("deskplan", 0), false},
+      {"deskfind1,1.exe", Version("", 0), false},
+      {"deskfind1,1.exe", std::nullopt, false},
+  };
+  for (const auto& [name, installed, takes] : cases) {
+    EXPECT_EQ(TakesTheInstalledPlace(name, own, installed), takes)
+        << name << " over " << (installed ? installed->fileVersion[1] : -1);
+  }
+  EXPECT_FALSE(TakesTheInstalledPlace("deskfind1,1.exe", Version("", 1000), Version("", 0)));
 }
 
 }  // namespace

@@ -134,6 +134,21 @@ void TemporaryFile::MoveOver() {
   path_.clear();
 }
 
+void TemporaryFile::Close() {
+  Flush();
+  if (!FlushFileBuffers(file_.Get())) Fail();
+  file_.Reset();
+}
+
+bool TemporaryFile::MoveByName() {
+  if (!MoveFileExW(path_.c_str(), target_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return false;
+  }
+  path_.clear();
+  return true;
+}
+
 bool TemporaryFile::Remove() {
   file_.Reset();
   const bool removed = DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;

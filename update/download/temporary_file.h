@@ -54,6 +54,13 @@ class TemporaryFile {
   void MoveOver();
   DownloadedFile Release() { return std::move(file_); }
 
+  // Ends the writing with every byte on the disk and closes the file, which keeps its name: for
+  // a move by name, which a handle of its own would stop.
+  void Close();
+  // Moves the closed file over the target by name in one step, replacing it, and returns once
+  // the move is on the disk; false, the last error set, when the target cannot be replaced.
+  bool MoveByName();
+
   // False when the file may still be there afterwards: only "not found" proves it gone.
   bool Remove();
 

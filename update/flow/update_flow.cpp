@@ -1,5 +1,6 @@
 #include "update/flow/update_flow.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -29,6 +30,14 @@ bool IsPlainFileName(std::string_view name) {
     if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return false;
   }
   return true;
+}
+
+char LowerCaseLetter(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerCaseLetter(x) == LowerCaseLetter(y);
+         });
 }
 
 void ShowError(UpdateEnvironment& environment) {
@@ -228,6 +237,24 @@ void RunUpdate(UpdateEnvironment& environment) noexcept {
   } catch (...) {
     // Window code must not see exceptions; a stuck hourglass is all that is left.
   }
+}
+
+bool IsDownloadedProgramName(std::string_view fileName) {
+  const std::size_t affixes = kProgramNamePrefix.size() + kProgramNameSuffix.size();
+  if (fileName.size() <= affixes) return false;
+  // Written with "," or "." (the only separators the site's version text can have for every
+  // customer alike), whatever this computer's locale is now.
+  const std::string_view versionText =
+      fileName.substr(kProgramNamePrefix.size(), fileName.size() - affixes);
+  return SameIgnoringCase(fileName.substr(0, kProgramNamePrefix.size()), kProgramNamePrefix) &&
+         SameIgnoringCase(fileName.substr(fileName.size() - kProgramNameSuffix.size()),
+                          kProgramNameSuffix) &&
+         ParseVersion(versionText, ".").has_value();
+}
+
+bool TakesTheInstalledPlace(std::string_view ownFileName, const ProgramVersion& own,
+                            const std::optional<ProgramVersion>& installed) {
+  return IsDownloadedProgramName(ownFileName) && installed && IsNewerVersionOf(own, *installed);
 }
 
 }  // namespace deskfind

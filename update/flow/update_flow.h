@@ -10,6 +10,7 @@
 #include "update/download/result.h"
 #include "update/flow/version_dates.h"
 #include "update/flow/version_value.h"
+#include "update/trust/program_image_reader.h"
 
 namespace deskfind {
 
@@ -93,5 +94,20 @@ class UpdateEnvironment {
 // one error box, which names the file and the reason of a LocalFileError; a download the user
 // cancelled ends the command without one. Never throws.
 void RunUpdate(UpdateEnvironment& environment) noexcept;
+
+// The file the customer installed and starts, in the folder the new versions go to.
+inline constexpr std::string_view kInstalledProgramName = "deskfind.exe";
+
+// True for the name the command stores a new version under: "deskfind", a version text and
+// ".exe", the letters in either case as Windows names files. kInstalledProgramName is not one.
+bool IsDownloadedProgramName(std::string_view fileName);
+
+// Whether a copy running from the file `ownFileName` (its name alone), of version `own`, puts
+// itself in the place of `installed`, the version of kInstalledProgramName beside it (nullopt
+// when it cannot be read): a downloaded copy over an older version of this product. Who signed
+// either does not matter: the bytes put there are the running copy's own, checked before it
+// was started, and a renewed certificate must not keep the old version in place.
+bool TakesTheInstalledPlace(std::string_view ownFileName, const ProgramVersion& own,
+                            const std::optional<ProgramVersion>& installed);
 
 }  // namespace deskfind

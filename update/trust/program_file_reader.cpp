@@ -30,21 +30,30 @@ std::optional<std::uint64_t> SizeOf(HANDLE file) {
 
 }  // namespace
 
+std::optional<std::vector<unsigned char>> ContentsOf(HANDLE file) {
+  const std::optional<std::uint64_t> size = SizeOf(file);
+  if (!size || *size > MAXDWORD) return std::nullopt;
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(*size));
+  if (!ReaderOf(file)(0, bytes.data(), bytes.size())) return std::nullopt;
+  return bytes;
+}
+
 bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
                         const std::array<std::uint8_t, 32>& sha256) {
   const std::optional<std::uint64_t> size = SizeOf(file);
-  if (!size || *size != length || length > MAXDWORD) return false;
-  std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
-  if (!ReaderOf(file)(0, bytes.data(), bytes.size())) return false;
-  return Sha256Of(bytes.data(), bytes.size()) == sha256;
+  if (!size || *size != length) return false;
+  const std::optional<std::vector<unsigned char>> bytes = ContentsOf(file);
+  return bytes && Sha256Of(bytes->data(), bytes->size()) == sha256;
 }
 
-FileHandle OpenRunningProgram() {
-  const HANDLE opened = CreateFileW(ProgramPath().c_str(), GENERIC_READ,
+FileHandle OpenForReading(const std::wstring& path) {
+  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return FileHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
 }
+
+FileHandle OpenRunningProgram() { return OpenForReading(ProgramPath()); }
 
 bool IsWindowsProgram(HANDLE file) {
   const std::optional<std::uint64_t> size = SizeOf(file);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/win32_handles.h"
@@ -23,9 +24,13 @@ std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file);
 // True when the file behind `file` has exactly `length` bytes and this SHA-256.
 bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
                         const std::array<std::uint8_t, 32>& sha256);
+// Every byte of the file behind `file`; nullopt when it cannot be read whole.
+std::optional<std::vector<unsigned char>> ContentsOf(HANDLE file);
 
-// The running program's own file, open for reading; null (the last error set) when it cannot be
-// opened.
+// The file at `path`, open for reading and letting others read, write, rename and remove it;
+// null (the last error set) when it cannot be opened.
+FileHandle OpenForReading(const std::wstring& path);
+// The running program's own file, opened so.
 FileHandle OpenRunningProgram();
 
 // The running program's version, read from its own file; one that no program is newer than
