@@ -934,7 +934,8 @@ class InstalledProgramTest : public UpdateTest {
   // The copy a hand-over started is no process of the test's: it is found by its main window.
   static HWND OtherMainWindow() { return FindWindowW(kFormClass.c_str(), kMainCaption.c_str()); }
   static void EndOtherCopies() {
-    for (HWND window; (window = OtherMainWindow()) != nullptr;) {
+    HWND window = nullptr;
+    for (int attempt = 0; attempt < 5 && (window = OtherMainWindow()) != nullptr; ++attempt) {
       const std::unique_ptr<void, decltype(&CloseHandle)> process(
           OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, driver::WindowPid(window)),
           &CloseHandle);
