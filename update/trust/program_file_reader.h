@@ -14,7 +14,7 @@
 namespace deskfind {
 
 // The certificate table and the version of the program file behind `file`, an open handle with
-// read access, read at fixed offsets (the file pointer does not move).
+// read access, read at fixed offsets, wherever the file pointer stands.
 bool IsWindowsProgram(HANDLE file);
 CertificateTable CertificateTableOf(HANDLE file);
 std::optional<ProgramVersion> ProgramVersionOf(HANDLE file);
