@@ -6,7 +6,7 @@ namespace deskfind {
 
 HFONT FontCache::Get(const FontSpec& wanted, int dpi) {
   for (const Made& made : fonts_) {
-    if (made.dpi == dpi && made.spec == wanted) return made.font.Get();
+    if (made.dpi == dpi && made.asked == wanted) return made.font.Get();
   }
 
   LOGFONTW font{};

@@ -38,7 +38,7 @@ class FontCache {
   // A handful of fonts: a list searched in order is smaller than a tree in the program.
   struct Made {
     int dpi;
-    FontSpec spec;
+    FontSpec asked;
     FontHandle font;
   };
 

@@ -18,18 +18,12 @@ namespace {
 constexpr DWORD kOldCopyEndMilliseconds = 15 * 1000;
 constexpr DWORD kRetryMilliseconds = 250;
 
-std::optional<ProgramVersion> VersionOfFile(const std::wstring& path) {
-  const FileHandle file = OpenForReading(path);
-  if (!file) return std::nullopt;
-  return ProgramVersionOf(file.Get());
-}
-
 void ReplaceInstalledProgram(HANDLE stop) {
   const std::wstring installed = ProgramFolder() + Utf16(kInstalledProgramName);
   const FileHandle own = OpenRunningProgram();
   const std::optional<ProgramVersion> ownVersion = own ? ProgramVersionOf(own.Get()) : std::nullopt;
   if (!ownVersion ||
-      !TakesTheInstalledPlace(Utf8(ProgramFileName()), *ownVersion, VersionOfFile(installed))) {
+      !TakesTheInstalledPlace(Utf8(ProgramFileName()), *ownVersion, ProgramVersionAt(installed))) {
     return;
   }
   // Whoever made it read-only meant it to stay as it is; Windows would refuse the move, but not

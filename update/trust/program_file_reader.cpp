@@ -28,6 +28,13 @@ std::optional<std::uint64_t> SizeOf(HANDLE file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+FileHandle OpenForReading(const std::wstring& path) {
+  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FileHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+}
+
 }  // namespace
 
 std::optional<std::vector<unsigned char>> ContentsOf(HANDLE file) {
@@ -44,13 +51,6 @@ bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
   if (!size || *size != length) return false;
   const std::optional<std::vector<unsigned char>> bytes = ContentsOf(file);
   return bytes && Sha256Of(bytes->data(), bytes->size()) == sha256;
-}
-
-FileHandle OpenForReading(const std::wstring& path) {
-  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return FileHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
 }
 
 FileHandle OpenRunningProgram() { return OpenForReading(ProgramPath()); }
@@ -82,10 +82,14 @@ std::optional<std::vector<unsigned char>> SignatureOf(HANDLE file) {
   return bytes;
 }
 
+std::optional<ProgramVersion> ProgramVersionAt(const std::wstring& path) {
+  const FileHandle file = OpenForReading(path);
+  if (!file) return std::nullopt;
+  return ProgramVersionOf(file.Get());
+}
+
 ProgramVersion RunningProgramVersion() {
-  const FileHandle file = OpenRunningProgram();
-  if (!file) return {};
-  return ProgramVersionOf(file.Get()).value_or(ProgramVersion{});
+  return ProgramVersionAt(ProgramPath()).value_or(ProgramVersion{});
 }
 
 }  // namespace deskfind

@@ -27,12 +27,13 @@ bool HasLengthAndSha256(HANDLE file, std::uint64_t length,
 // Every byte of the file behind `file`; nullopt when it cannot be read whole.
 std::optional<std::vector<unsigned char>> ContentsOf(HANDLE file);
 
-// The file at `path`, open for reading and letting others read, write, rename and remove it;
-// null (the last error set) when it cannot be opened.
-FileHandle OpenForReading(const std::wstring& path);
-// The running program's own file, opened so.
+// The running program's own file, open for reading and letting others read, write, rename and
+// remove it; null (the last error set) when it cannot be opened.
 FileHandle OpenRunningProgram();
 
+// The version of the program file at `path`; nullopt when the file or its version cannot be
+// read.
+std::optional<ProgramVersion> ProgramVersionAt(const std::wstring& path);
 // The running program's version, read from its own file; one that no program is newer than
 // when the file or its version cannot be read.
 ProgramVersion RunningProgramVersion();
